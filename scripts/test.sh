@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the project and runs every test, headless. Installs missing packages first.
+# Usage: scripts/test.sh [build-dir]   (KARVEL_SANITIZE=address,undefined for a sanitizer build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+build=${1:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKARVEL_SANITIZE="${KARVEL_SANITIZE:-}"
+cmake --build "$build" -j"$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
