@@ -1,6 +1,7 @@
 #include "fixed_text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,9 @@ constexpr int kMaxDigits = 40;
 int SignificantDigits(double value, int precision, char* digits)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%.*e", precision - 1, std::fabs(value));
+    const auto end = std::to_chars(text, text + sizeof text - 1, std::fabs(value), std::chars_format::scientific,
+                                   precision - 1).ptr;
+    *end = '\0';
     int n = 0;
     const char* p = text;
     for (; *p != '\0' && *p != 'e'; ++p) {
