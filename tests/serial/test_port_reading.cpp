@@ -1,0 +1,196 @@
+// The reader over a pseudo-terminal: one delivery per byte on the main thread, holding,
+// the silence report and reopening by port number.
+#include "com_port.h"
+#include "serial_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace karvel {
+namespace {
+
+using test::PumpFor;
+using test::PumpUntil;
+
+struct Delivery {
+    std::vector<uint8_t> bytes; // the valid bytes at the start of the buffer
+    int size;
+    uint32_t errCode;
+    std::thread::id thread;
+};
+
+class ComPortReading : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        links.Link(1, pty.SlavePath());
+        port.SetOnReadPacket([this](const uint8_t* buffer, int size, uint32_t errCode) {
+            got.push_back({std::vector<uint8_t>(buffer, buffer + size), size, errCode,
+                           std::this_thread::get_id()});
+        });
+        port.SetTimeReceiveByte(30);
+    }
+
+    size_t DataBytes() const
+    {
+        size_t n = 0;
+        for (const Delivery& d : got)
+            n += static_cast<size_t>(d.size);
+        return n;
+    }
+
+    test::PortLinks links;
+    test::PtyPair pty;
+    TComPort port;
+    std::vector<Delivery> got;
+};
+
+TEST_F(ComPortReading, NothingIsDeliveredBeforeReadActive)
+{
+    ASSERT_TRUE(port.Connect());
+    port.SetPutClearEvents(true);
+    pty.Send({0x11, 0x22});
+    PumpFor(200);
+    EXPECT_TRUE(got.empty());
+    EXPECT_TRUE(port.PutClearEvents()) << "a held reader reports no silence either";
+    port.SetReadActive(true);
+    ASSERT_TRUE(PumpUntil([&] { return DataBytes() == 2; }));
+    EXPECT_EQ(got[0].bytes, std::vector<uint8_t>{0x11});
+    EXPECT_EQ(got[1].bytes, std::vector<uint8_t>{0x22});
+}
+
+TEST_F(ComPortReading, EveryByteIsOneDeliveryOnTheMainThread)
+{
+    ASSERT_TRUE(port.Connect());
+    port.SetReadActive(true);
+    std::vector<uint8_t> sent(256);
+    for (size_t i = 0; i < sent.size(); ++i)
+        sent[i] = static_cast<uint8_t>(i);
+    // Twice the buffer size of 255 bytes, so the reader's buffer index wraps on the way.
+    pty.Send(sent);
+    pty.Send(sent);
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == 512; }, 10000)) << got.size();
+    PumpFor(100);
+    ASSERT_EQ(got.size(), 512u);
+    for (size_t i = 0; i < got.size(); ++i) {
+        ASSERT_EQ(got[i].size, 1) << i;
+        EXPECT_EQ(got[i].bytes[0], sent[i % 256]) << i;
+        EXPECT_EQ(got[i].errCode, 0u);
+        EXPECT_EQ(got[i].thread, std::this_thread::get_id());
+    }
+}
+
+TEST_F(ComPortReading, SilenceIsReportedOnlyForAnOutstandingRequestAndOnce)
+{
+    ASSERT_TRUE(port.Connect());
+    port.SetReadActive(true);
+    PumpFor(200); // several wait slices
+    EXPECT_TRUE(got.empty()) << "no request outstanding, nothing to report";
+
+    port.SetPutClearEvents(true);
+    ASSERT_TRUE(PumpUntil([&] { return !got.empty(); }));
+    EXPECT_EQ(got[0].size, 0);
+    EXPECT_FALSE(port.PutClearEvents());
+    PumpFor(200);
+    EXPECT_EQ(got.size(), 1u) << "one report per request";
+
+    // A new request arms it again: a byte and one report (the byte does not clear the
+    // flag; only the framing component does that on a good answer).
+    pty.Send({0x42});
+    port.SetPutClearEvents(true);
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == 3; }));
+    PumpFor(150);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[1].size + got[2].size, 1);
+    EXPECT_FALSE(port.PutClearEvents());
+}
+
+TEST_F(ComPortReading, HoldingStopsDeliveryAndReleaseResumesIt)
+{
+    ASSERT_TRUE(port.Connect());
+    port.SetReadActive(true);
+    // The handler holds reading after the first byte, as a polling master does.
+    port.SetOnReadPacket([this](const uint8_t* buffer, int size, uint32_t) {
+        got.push_back({std::vector<uint8_t>(buffer, buffer + size), size, 0, {}});
+        port.SetReadActive(false);
+    });
+    pty.Send({1, 2, 3});
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == 1; }));
+    PumpFor(150);
+    EXPECT_EQ(got.size(), 1u);
+    EXPECT_FALSE(port.ReadActive());
+    uint32_t errors = 0;
+    EXPECT_EQ(port.GetState(errors).cbInQue, 2u) << "unread bytes stay queued";
+    port.SetReadActive(true);
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == 2; }));
+    port.SetReadActive(true);
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == 3; }));
+    EXPECT_EQ(got[1].bytes[0], 2);
+    EXPECT_EQ(got[2].bytes[0], 3);
+}
+
+TEST_F(ComPortReading, WithoutHandlerBytesAccumulateUntilOneIsInstalled)
+{
+    port.ClearOnReadPacket();
+    ASSERT_TRUE(port.Connect());
+    port.SetReadActive(true);
+    pty.Send({7, 8, 9});
+    uint32_t errors = 0;
+    ASSERT_TRUE(PumpUntil([&] { return port.GetState(errors).cbInQue == 0; }));
+    PumpFor(100);
+    port.SetOnReadPacket([this](const uint8_t* buffer, int size, uint32_t) {
+        got.push_back({std::vector<uint8_t>(buffer, buffer + size), size, 0, {}});
+    });
+    pty.Send({10});
+    ASSERT_TRUE(PumpUntil([&] { return !got.empty(); }));
+    EXPECT_EQ(got[0].bytes, (std::vector<uint8_t> {7, 8, 9, 10}));
+}
+
+TEST_F(ComPortReading, SameNumberKeepsThePortDifferentNumberReopensHeld)
+{
+    test::PtyPair other;
+    links.Link(2, other.SlavePath());
+    ASSERT_TRUE(port.Connect());
+    port.SetReadActive(true);
+    const int handle = port.Handle();
+    port.SetComNumber(1);
+    EXPECT_TRUE(port.ReadActive()) << "same number: nothing happens";
+    EXPECT_EQ(port.Handle(), handle);
+
+    port.SetComNumber(2);
+    EXPECT_EQ(port.ComNumber(), 2);
+    EXPECT_TRUE(port.Connected());
+    EXPECT_FALSE(port.ReadActive()) << "the new reader waits for ReadActive";
+    other.Send({0x5A});
+    pty.Send({0x01}); // the old line is no longer read
+    PumpFor(150);
+    EXPECT_TRUE(got.empty());
+    port.SetReadActive(true);
+    ASSERT_TRUE(PumpUntil([&] { return !got.empty(); }));
+    PumpFor(100);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].bytes[0], 0x5A);
+
+    port.Close();
+    port.SetComNumber(1); // closed: only stored
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.ComNumber(), 1);
+}
+
+TEST_F(ComPortReading, ReopenedPortReadsWithTheNewBufferSize)
+{
+    ASSERT_TRUE(port.Connect());
+    port.Close();
+    port.SetInBufSize(2);
+    ASSERT_TRUE(port.Connect());
+    port.SetReadActive(true);
+    pty.Send({1, 2, 3, 4, 5});
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == 5; }));
+    for (const Delivery& d : got)
+        EXPECT_EQ(d.size, 1) << "two bytes are enough for one-byte deliveries";
+}
+
+} // namespace
+} // namespace karvel
