@@ -1,0 +1,236 @@
+#include "automation_bus.h"
+
+#include "type_library.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
+
+namespace karvel {
+namespace {
+
+QLatin1StringView latin(const char *text) { return QLatin1StringView(text); }
+
+// A call names a member of an interface; a call without an interface matches by name.
+bool calls(const QDBusMessage &message, const char *interface, const char *member)
+{
+    return message.member() == latin(member)
+        && (message.interface().isEmpty() || message.interface() == latin(interface));
+}
+
+bool callsDispatch(const QDBusMessage &message)
+{
+    return message.interface().isEmpty() || message.interface() == latin(tlb::kDispatchInterface);
+}
+
+QDBusMessage error(const QDBusMessage &message, const char *name, const QString &text)
+{
+    return message.createErrorReply(latin(name), text);
+}
+
+QDBusMessage typeMismatch(const QDBusMessage &message, const QString &text)
+{
+    return error(message, tlb::kErrorTypeMismatch, text);
+}
+
+QDBusMessage wrongSignature(const QDBusMessage &message, const char *expected)
+{
+    return typeMismatch(message, QStringLiteral("%1 takes the arguments '%2', not '%3'")
+                                     .arg(message.member(), latin(expected), message.signature()));
+}
+
+QDBusMessage unknownName(const QDBusMessage &message)
+{
+    return error(message, tlb::kErrorUnknownName,
+                 QStringLiteral("Unknown name: %1 is not a member of %2")
+                     .arg(message.member(), message.interface().isEmpty()
+                                                ? message.path()
+                                                : message.interface()));
+}
+
+} // namespace
+
+AutomationBus::AutomationBus(const QDBusConnection &connection, ObjectRegistry &registry,
+                             const QString &identifier, QObject *parent)
+    : QDBusVirtualObject(parent),
+      FConnection(connection),
+      FRegistry(registry),
+      FFactoryPath(tlb::factoryPath(identifier)),
+      FOwnerWatcher(QString(), connection, QDBusServiceWatcher::WatchForUnregistration)
+{
+    connect(&FOwnerWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
+            &AutomationBus::ownerLeft);
+}
+
+AutomationBus::~AutomationBus()
+{
+    detach();
+}
+
+bool AutomationBus::attach()
+{
+    FAttached = FConnection.registerVirtualObject(FFactoryPath, this, QDBusConnection::SubPath);
+    return FAttached;
+}
+
+void AutomationBus::detach()
+{
+    if (FAttached)
+        FConnection.unregisterObject(FFactoryPath, QDBusConnection::UnregisterTree);
+    FAttached = false;
+}
+
+QString AutomationBus::introspect(const QString &) const
+{
+    // Introspect calls are answered in handleMessage with the whole description.
+    return QString();
+}
+
+bool AutomationBus::handleMessage(const QDBusMessage &message, const QDBusConnection &connection)
+{
+    if (message.type() != QDBusMessage::MethodCallMessage)
+        return false;
+    if (message.path() == FFactoryPath) {
+        QString goneOwner;
+        connection.send(factoryCall(message, &goneOwner));
+        if (!goneOwner.isEmpty())
+            ownerLeft(goneOwner);
+        return true;
+    }
+    TDataControlServ *object = FRegistry.find(message.path());
+    if (!object) {
+        connection.send(error(message, tlb::kErrorUnknownObject,
+                              QStringLiteral("No object at ") + message.path()));
+        return true;
+    }
+    if (calls(message, tlb::kUnknownInterface, "Release")) {
+        if (!message.signature().isEmpty()) {
+            connection.send(wrongSignature(message, ""));
+            return true;
+        }
+        // Answer first: releasing the last object may end the server.
+        connection.send(message.createReply());
+        FRegistry.release(message.path());
+        return true;
+    }
+    connection.send(objectCall(*object, message));
+    return true;
+}
+
+QDBusMessage AutomationBus::factoryCall(const QDBusMessage &message, QString *goneOwner)
+{
+    if (calls(message, tlb::kIntrospectableInterface, "Introspect"))
+        return message.createReply(tlb::factoryIntrospection(FRegistry.childNodes()));
+    if (!calls(message, tlb::kFactoryInterface, "CreateObject"))
+        return unknownName(message);
+    if (!message.signature().isEmpty())
+        return wrongSignature(message, "");
+
+    const QString owner = message.service();
+    const QString path = FRegistry.create(owner);
+    watchOwner(owner);
+    // The owner may have left before the watch was in place; the bus answers this after
+    // it has taken the watch, so no departure can slip between the two.
+    if (!owner.isEmpty() && !FConnection.interface()->isServiceRegistered(owner).value())
+        *goneOwner = owner;
+    return message.createReply(QVariant::fromValue(QDBusObjectPath(path)));
+}
+
+QDBusMessage AutomationBus::objectCall(TDataControlServ &object, const QDBusMessage &message)
+{
+    if (calls(message, tlb::kIntrospectableInterface, "Introspect"))
+        return message.createReply(tlb::objectIntrospection());
+    if (callsDispatch(message)) {
+        if (const auto method = tlb::findCountMethod(message.member()))
+            return countCall(object, method->line, message);
+    }
+    if (calls(message, tlb::kConnectionPointInterface, "Advise"))
+        return adviseCall(object, message);
+    if (calls(message, tlb::kConnectionPointInterface, "Unadvise"))
+        return unadviseCall(object, message);
+    return unknownName(message);
+}
+
+QDBusMessage AutomationBus::countCall(TDataControlServ &object, int line,
+                                      const QDBusMessage &message)
+{
+    if (message.signature() != latin(tlb::kCountSignature))
+        return wrongSignature(message, tlb::kCountSignature);
+    const QVariantList args = message.arguments();
+    const auto countC = toCurrency(args.at(2).toDouble());
+    if (!countC)
+        return typeMismatch(message, QStringLiteral("Count_C does not convert to currency"));
+    const auto countD = toCurrency(args.at(3).toDouble());
+    if (!countD)
+        return typeMismatch(message, QStringLiteral("Count_D does not convert to currency"));
+
+    CountCall call;
+    call.line = line;
+    call.netNum = args.at(0).value<uchar>();
+    call.product = args.at(1).toString();
+    call.countC = *countC;
+    call.countD = *countD;
+    object.AddCountLine(call);
+    return message.createReply();
+}
+
+QDBusMessage AutomationBus::adviseCall(TDataControlServ &object, const QDBusMessage &message)
+{
+    if (message.signature() != latin(tlb::kAdviseSignature))
+        return wrongSignature(message, tlb::kAdviseSignature);
+    const QVariantList args = message.arguments();
+    EventSink sink{args.at(0).toString(), args.at(1).value<QDBusObjectPath>().path()};
+    if (sink.busName.isEmpty())
+        return typeMismatch(message, QStringLiteral("the sink's bus name is empty"));
+    const auto cookie = object.Advise(sink);
+    if (!cookie) {
+        return error(message, tlb::kErrorCannotConnect,
+                     QStringLiteral("The connection point takes a single sink and has one"));
+    }
+    return message.createReply(QVariant::fromValue(uint(*cookie)));
+}
+
+QDBusMessage AutomationBus::unadviseCall(TDataControlServ &object, const QDBusMessage &message)
+{
+    if (message.signature() != latin(tlb::kUnadviseSignature))
+        return wrongSignature(message, tlb::kUnadviseSignature);
+    if (!object.Unadvise(message.arguments().at(0).toUInt())) {
+        return error(message, tlb::kErrorNoConnection,
+                     QStringLiteral("No connection with that cookie"));
+    }
+    return message.createReply();
+}
+
+void AutomationBus::watchOwner(const QString &owner)
+{
+    if (!owner.isEmpty() && !FOwnerWatcher.watchedServices().contains(owner))
+        FOwnerWatcher.addWatchedService(owner);
+}
+
+void AutomationBus::ownerLeft(const QString &owner)
+{
+    FOwnerWatcher.removeWatchedService(owner);
+    FRegistry.releaseOwnedBy(owner);
+}
+
+bool claimBusName(const QDBusConnection &connection, const QString &name, QString *error)
+{
+    const auto reply = connection.interface()->registerService(
+        name, QDBusConnectionInterface::DontQueueService,
+        QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid()) {
+        *error = reply.error().message();
+        return false;
+    }
+    if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+        *error = QStringLiteral("the name %1 is owned by another program").arg(name);
+        return false;
+    }
+    return true;
+}
+
+void releaseBusName(const QDBusConnection &connection, const QString &name)
+{
+    connection.interface()->unregisterService(name);
+}
+
+} // namespace karvel

@@ -1,0 +1,114 @@
+// KarvelC, the test accounting server: owns "KarvelC.DataControlServ" on the session bus
+// and writes every accounting call it receives as a line in its window.
+
+#include "automation_bus.h"
+#include "close_warning.h"
+#include "main_window.h"
+#include "memo_log.h"
+#include "object_registry.h"
+#include "registration.h"
+#include "server_lifetime.h"
+#include "start_mode.h"
+#include "type_library.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QProcessEnvironment>
+
+#include <cstdio>
+
+using namespace karvel;
+
+namespace {
+
+const QString kIdentifier = QLatin1StringView(kProgramIdentifier);
+
+void complain(const QString &text)
+{
+    std::fprintf(stderr, "KarvelC: %s\n", qPrintable(text));
+}
+
+// "REGSERVER" / "UNREGSERVER": write or remove the activation file, then exit.
+int runRegistration(StartMode mode)
+{
+    const QString dir = sessionServiceDir(QProcessEnvironment::systemEnvironment());
+    QString error;
+    const bool ok = mode == StartMode::RegServer
+        ? writeServiceFile(dir, kIdentifier, QCoreApplication::applicationFilePath(), &error)
+        : removeServiceFile(dir, kIdentifier, &error);
+    if (!ok) {
+        complain(QStringLiteral("registration failed: ") + error);
+        return 1;
+    }
+    return 0;
+}
+
+// A start that cannot serve: said on stderr, and in a box to a user who started it.
+int failStart(StartMode mode, const QString &text)
+{
+    complain(text);
+    if (mode == StartMode::User)
+        QMessageBox::critical(nullptr, QStringLiteral("KarvelC"),
+                              QStringLiteral("Сервер не запущен: ") + text);
+    return 1;
+}
+
+int runServer(QApplication &app, StartMode mode)
+{
+    // Every start refreshes the registration, so a moved program is found again.
+    QString error;
+    if (!writeServiceFile(sessionServiceDir(QProcessEnvironment::systemEnvironment()),
+                          kIdentifier, QCoreApplication::applicationFilePath(), &error))
+        complain(QStringLiteral("registration not refreshed: ") + error);
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return failStart(mode, QStringLiteral("нет связи с сеансовой шиной D-Bus: ")
+                                   + bus.lastError().message());
+
+    TForm1 window;
+    const MemoLog memoLog = MemoLog::fromEnvironment();
+    ObjectRegistry registry(tlb::factoryPath(kIdentifier), [&](const QString &line) {
+        window.appendLine(line);
+        memoLog.append(line);
+    });
+    AutomationBus automation(bus, registry, kIdentifier);
+    ServerLifetime lifetime(mode, registry);
+
+    window.setCloseGuard(makeCloseGuard(lifetime, &window));
+    QObject::connect(&lifetime, &ServerLifetime::endRequested, &app, [&] {
+        releaseBusName(bus, kIdentifier);
+        window.setCloseGuard({});
+        window.close();
+        app.quit();
+    });
+
+    if (!automation.attach())
+        return failStart(mode, QStringLiteral("объект ") + automation.factoryPath()
+                                   + QStringLiteral(" не зарегистрирован на шине"));
+    if (!claimBusName(bus, kIdentifier, &error))
+        return failStart(mode, error);
+    lifetime.watchConnection(bus);
+
+    window.show();
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const StartMode mode = parseStartMode(arguments);
+
+    if (mode == StartMode::RegServer || mode == StartMode::UnregServer) {
+        // No window and no display needed to register.
+        QCoreApplication app(argc, argv);
+        return runRegistration(mode);
+    }
+    QApplication app(argc, argv);
+    return runServer(app, mode);
+}

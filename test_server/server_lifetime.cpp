@@ -1,0 +1,36 @@
+#include "server_lifetime.h"
+
+namespace karvel {
+
+ServerLifetime::ServerLifetime(StartMode mode, const ObjectRegistry &registry, QObject *parent)
+    : QObject(parent), FMode(mode), FRegistry(registry)
+{
+    connect(&registry, &ObjectRegistry::lastReleased, this, &ServerLifetime::lastReleased,
+            Qt::QueuedConnection);
+    connect(&FConnectionCheck, &QTimer::timeout, this, &ServerLifetime::checkConnection);
+}
+
+void ServerLifetime::watchConnection(const QDBusConnection &connection)
+{
+    if (!startedByBus())
+        return;
+    FConnection = connection;
+    FConnectionCheck.start(1000);
+}
+
+void ServerLifetime::lastReleased()
+{
+    // An object may have been created again while the notice was queued.
+    if (startedByBus() && FRegistry.count() == 0)
+        emit endRequested();
+}
+
+void ServerLifetime::checkConnection()
+{
+    if (!FConnection.isConnected()) {
+        FConnectionCheck.stop();
+        emit endRequested();
+    }
+}
+
+} // namespace karvel
