@@ -1,0 +1,31 @@
+#pragma once
+// Where the simulator answers: a pseudo-terminal (with an optional link to it, so the
+// master can open it as a COM port) or a real serial device.
+
+#include <string>
+
+namespace karvel::sim {
+
+struct OpenedPort {
+    int fd = -1;     // read and written by the simulator, non-blocking
+    int keepFd = -1; // the pseudo-terminal's slave side, held open so that the line never
+                     // hangs up while the master program closes and reopens its port
+    std::string path;
+    std::string error;
+};
+
+OpenedPort OpenPseudoTerminal(int baud);
+OpenedPort OpenSerialDevice(const std::string& path, int baud);
+void ClosePort(OpenedPort& port);
+
+// Makes `link` a symbolic link to `target`, creating missing folders; an existing
+// symbolic link is replaced, anything else there is an error.
+bool MakeLink(const std::string& link, const std::string& target, std::string& error);
+// Removes `link` if it still points to `target`.
+void RemoveLink(const std::string& link, const std::string& target);
+
+// Makes a named pipe at `path` (an existing one is used) and opens it for reading.
+// Returns the read descriptor or -1 with `error`; `created` tells whether it was made here.
+int OpenControlFifo(const std::string& path, bool& created, std::string& error);
+
+} // namespace karvel::sim

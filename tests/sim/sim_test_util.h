@@ -1,0 +1,55 @@
+#pragma once
+// Helpers of the simulator tests: frames from packets and the master's own decoder over
+// the bytes the simulator sends.
+
+#include "com_vistam.h"
+#include "port_link.h"
+#include "sim_faults.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace karvel::sim::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// Decodes wire bytes with the framing component the master uses.
+class MasterDecoder {
+public:
+    MasterDecoder()
+    {
+        framing_.SetComPort(&port_);
+        framing_.OnNewPacketRead = [this](const uint8_t* value, uint8_t colByte, bool findMail) {
+            if (findMail)
+                packets.emplace_back(value, value + colByte - 1); // without the checksum byte
+        };
+        framing_.OnError = [this](uint8_t code) { errors.push_back(code); };
+    }
+    void Feed(std::span<const uint8_t> bytes)
+    {
+        for (const uint8_t b : bytes)
+            port_.Feed(b);
+    }
+
+    std::vector<Bytes> packets;
+    std::vector<uint8_t> errors;
+
+private:
+    class Port : public TPortLink {
+    public:
+        bool Connected() const override { return true; }
+        bool ReadActive() const override { return true; }
+        void SetReadActive(bool) override {}
+        bool PutClearEvents() const override { return false; }
+        void SetPutClearEvents(bool) override {}
+        bool WriteBuffer(const uint8_t*, uint16_t) override { return true; }
+        void Feed(uint8_t b) const { DeliverRead(&b, 1, 0); }
+    };
+    Port port_;
+    TComVistam framing_;
+};
+
+inline Bytes Frame(const Bytes& packet) { return FramePacket(packet); }
+
+} // namespace karvel::sim::test
