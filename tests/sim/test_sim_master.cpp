@@ -62,6 +62,7 @@ TEST(SimMaster, BookedChangesAddUpToWhatPassed)
     EXPECT_GT(sim.Cycle().Counters().n, 8u);
     const double total = static_cast<double>(sim.Cycle().Counters().C) / 100.0;
     EXPECT_DOUBLE_EQ(terminal.Count.C, total);
+    EXPECT_GT(poll.booked, 0.0);
     EXPECT_NEAR(baseline + poll.booked, total, 1e-6);
     EXPECT_EQ(terminal.Pos, 2);
     EXPECT_TRUE(terminal.Connect);
