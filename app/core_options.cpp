@@ -1,0 +1,34 @@
+#include "core_options.h"
+
+#include "config_store.h"
+#include "program_dir.h"
+
+namespace karvel {
+
+namespace {
+
+int IntOption(const QStringList& args, const QString& name, int fallback)
+{
+    for (qsizetype i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] != name)
+            continue;
+        bool ok = false;
+        const int value = args[i + 1].toInt(&ok);
+        return ok && value > 0 ? value : fallback;
+    }
+    return fallback;
+}
+
+} // namespace
+
+TCoreOptions CoreOptionsFromArguments(const QStringList& arguments)
+{
+    TCoreOptions options;
+    options.programDir = ProgramDir(arguments);
+    options.storePath = TConfigStore::DefaultPath();
+    options.callTimeoutMs = IntOption(arguments, QStringLiteral("--account-timeout"), options.callTimeoutMs);
+    options.retryPeriodMs = IntOption(arguments, QStringLiteral("--account-retry"), options.retryPeriodMs);
+    return options;
+}
+
+} // namespace karvel

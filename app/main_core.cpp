@@ -1,0 +1,290 @@
+#include "main_core.h"
+
+#include "account_error.h"
+#include "config_keys.h"
+#include "config_store.h"
+#include "cp1251.h"
+#include "crypt_psw.h"
+#include "date_time_text.h"
+#include "step_error.h"
+#include "work_log_lines.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <thread>
+
+namespace karvel {
+
+namespace {
+
+const QString kBdlFile = QStringLiteral("bdl.txt");
+const QString kLogFile = QStringLiteral("log.txt");
+
+// The first line of "bdl.txt", without its line break.
+QString ReadConnectionLine(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw TStepError(QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, file.errorString()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw TStepError(QStringLiteral("Ошибка чтения файла \"%1\": %2").arg(path, file.errorString()));
+    const qsizetype end = bytes.indexOf('\n');
+    const qsizetype cr = bytes.indexOf('\r');
+    qsizetype cut = end;
+    if (cr >= 0 && (cut < 0 || cr < cut))
+        cut = cr;
+    if (cut >= 0)
+        bytes.truncate(cut);
+    return FromCp1251(bytes);
+}
+
+} // namespace
+
+TMainCore::TMainCore(TCoreOptions options, TMainListener* listener, QObject* parent)
+    : QObject(parent), options_(std::move(options)), listener_(listener)
+{
+    if (options_.storePath.isEmpty())
+        options_.storePath = TConfigStore::DefaultPath();
+}
+
+TMainCore::~TMainCore()
+{
+    if (!destroyed_)
+        FormDestroy();
+}
+
+QString TMainCore::Now() const
+{
+    return DateTimeText(options_.clock(), options_.locale);
+}
+
+void TMainCore::Log(const QString& line)
+{
+    // A line that does not reach the disk is not reported: the log is an aid, polling
+    // and accounting go on.
+    log_.WriteLine(line);
+}
+
+QStringList TMainCore::FormCreate()
+{
+    QStringList messages;
+    try {
+        QString progId;
+        {
+            TConfigStore store(options_.storePath);
+            if (!store.KeyExists(kControlKey))
+                WriteControlDefaults(store);
+            if (store.KeyExists(kControlKey))
+                ReadControl(store, progId);
+        }
+        if (!progId.isEmpty())
+            CreateAccountServer(progId);
+        else
+            messages.append(kNotConfigured);
+        CallConnect();
+        if (const auto error = LoadConfig())
+            messages.append(*error);
+    } catch (const TStepError& error) {
+        messages.append(error.text());
+    }
+    return messages;
+}
+
+void TMainCore::WriteControlDefaults(TConfigStore& store)
+{
+    store.WriteString(kControlKey, QStringLiteral("Name"), kDefaultProgId);
+    store.WriteString(kControlKey, QStringLiteral("Password"), CryptPsw(kDefaultPassword));
+    store.Flush();
+}
+
+void TMainCore::ReadControl(TConfigStore& store, QString& progId)
+{
+    progId = store.ReadString(kControlKey, QStringLiteral("Name"));
+    adminPassword_ = CryptPsw(store.ReadString(kControlKey, QStringLiteral("Password")));
+}
+
+void TMainCore::CreateAccountServer(const QString& progId)
+{
+    QString error;
+    auto client = TAccountClient::Create(progId, options_.callTimeoutMs, error);
+    if (!client)
+        throw TStepError(error);
+    accountServer_ = std::make_unique<TAccountForwarder>(std::move(client), options_.programDir,
+                                                          options_.retryPeriodMs);
+    accountServer_->OnKept = [this](const TBookedChange& change, const QString& error, bool durable) {
+        QString reason = error;
+        if (!durable)
+            reason += QStringLiteral(" (журнал учета не записан на диск)");
+        if (log_.IsOpen())
+            Log(LogAccountingFailedLine(Now(), change.line, change.netNum, reason));
+        if (listener_)
+            listener_->AccountingTrouble(reason);
+    };
+    // Changes an earlier run could not deliver go out once the event loop runs.
+    QMetaObject::invokeMethod(accountServer_.get(), &TAccountForwarder::Resume, Qt::QueuedConnection);
+}
+
+void TMainCore::CallConnect()
+{
+    const QString path = QDir(options_.programDir).filePath(kBdlFile);
+    if (!QFileInfo::exists(path))
+        return;
+    const QString connection = ReadConnectionLine(path);
+    // The call is made with or without an object; without one it fails like a call on
+    // an empty reference.
+    if (!accountServer_)
+        throw TStepError(AccountErrorText(kNoObject, QStringLiteral("Connect")));
+    if (const auto error = accountServer_->Connect(connection))
+        throw TStepError(*error);
+}
+
+std::optional<QString> TMainCore::LoadConfig()
+{
+    try {
+        TConfigStore store(options_.storePath);
+        WriteLineDefaults(store);
+        for (int line = 1; line <= kLines; ++line)
+            LoadLine(store, line);
+        ReadOptions(store);
+    } catch (const TStepError& error) {
+        return error.text();
+    }
+    return std::nullopt;
+}
+
+void TMainCore::WriteLineDefaults(TConfigStore& store)
+{
+    for (int line = 1; line <= kLines; ++line) {
+        const QString key = LineKey(line);
+        if (store.KeyExists(key))
+            continue;
+        store.WriteBool(key, QStringLiteral("TerminalType"), false);
+        for (int slot = 1; slot <= kSlots; ++slot) {
+            store.WriteInteger(key, QStringLiteral("NetNum%1").arg(slot), 0);
+            store.WriteString(key, QStringLiteral("NameP%1").arg(slot), DefaultProductName(slot));
+        }
+    }
+    store.Flush();
+}
+
+void TMainCore::LoadLine(TConfigStore& store, int line)
+{
+    const QString key = LineKey(line);
+    std::array<uint8_t, kSlots> netNums{};
+    bool any = false;
+    for (int slot = 1; slot <= kSlots; ++slot) {
+        netNums[slot - 1] = static_cast<uint8_t>(store.ReadInteger(key, QStringLiteral("NetNum%1").arg(slot)) & 0xFF);
+        any = any || netNums[slot - 1] != 0;
+    }
+    if (!any)
+        return;
+    const bool sTypeMeh = !store.ReadBool(key, QStringLiteral("TerminalType"));
+    uint16_t position = 0;
+    for (int slot = 1; slot <= kSlots; ++slot) {
+        const uint8_t netNum = netNums[slot - 1];
+        const QString product = store.ReadString(key, QStringLiteral("NameP%1").arg(slot));
+        if (netNum == 0)
+            continue;
+        auto object = MakeSlot(line, netNum, product, sTypeMeh);
+        object->ExternNum = position++;
+        lists_[line - 1].push_back(std::move(object));
+    }
+}
+
+std::unique_ptr<TMain_Karvel> TMainCore::MakeSlot(int line, uint8_t netNum, const QString& product, bool sTypeMeh)
+{
+    auto object = std::make_unique<TMain_Karvel>(netNum, product.toStdString(), sTypeMeh);
+    object->FOnReadDozeParam = [this](uint8_t pos, uint8_t eNum, const TDosageStructure& dosage) {
+        if (DozStructParShow)
+            DozStructParShow(pos, eNum, dosage);
+    };
+    object->FOnEventChangeCount = [this, line](const std::string& p, uint8_t n, double d, double c,
+                                               const std::string& dt, const std::string& ct) {
+        AddCountLine(line, p, n, d, c, dt, ct);
+    };
+    object->FOnConnectFalse = [this, line](uint8_t n) { ConnectFalse(line, n); };
+    object->FOnConnectTrue = [this, line](uint8_t n) { ConnectTrue(line, n); };
+    return object;
+}
+
+void TMainCore::ReadOptions(TConfigStore& store)
+{
+    if (!store.KeyExists(kPortParamKey))
+        return;
+    if (store.ReadBool(kPortParamKey, QStringLiteral("LogWr")) && !log_.IsOpen())
+        OpenLog();
+    soundStop_ = store.ReadBool(kPortParamKey, QStringLiteral("SoundStop"));
+    soundMode_ = store.ReadBool(kPortParamKey, QStringLiteral("SoundMode"));
+    soundFileName_ = store.ReadString(kPortParamKey, QStringLiteral("SoundFileName"));
+    if (soundStop_ && !soundMode_ && OpenSoundFile) {
+        if (const auto error = OpenSoundFile(soundFileName_))
+            throw TStepError(*error);
+    }
+}
+
+void TMainCore::OpenLog()
+{
+    // A log that cannot be opened or written stays off, without a message.
+    if (!log_.Open(QDir(options_.programDir).filePath(kLogFile)) || !log_.WriteLine(LogStartLine(Now())))
+        log_.Close();
+}
+
+void TMainCore::FreeTerminals()
+{
+    std::this_thread::sleep_for(options_.freeTerminalsWait);
+    for (TLineList& list : lists_)
+        list.clear(); // first to last
+}
+
+void TMainCore::FormDestroy()
+{
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    FreeTerminals();
+    accountServer_.reset(); // releases the object; what waits stays in the journal
+    if (log_.IsOpen()) {
+        Log(LogStopLine(Now()));
+        log_.Close();
+    }
+    adminPassword_.clear();
+}
+
+QString TMainCore::CountStatusText(const QString& product, uint8_t netNum, const QString& countCText,
+                                   const QString& countDText)
+{
+    return QStringLiteral("Весы: ") + product + QStringLiteral("; № ") + QString::number(netNum) +
+           QStringLiteral("; C: ") + countCText + QStringLiteral("; d: ") + countDText;
+}
+
+void TMainCore::AddCountLine(int line, const std::string& product, uint8_t netNum, double countD, double countC,
+                             const std::string& countDText, const std::string& countCText)
+{
+    const QString name = QString::fromStdString(product);
+    if (listener_)
+        listener_->StatusText(line, CountStatusText(name, netNum, QString::fromStdString(countCText),
+                                                    QString::fromStdString(countDText)));
+    if (accountServer_)
+        accountServer_->Book({line, netNum, name, countC, countD});
+}
+
+void TMainCore::ConnectFalse(int line, uint8_t netNum)
+{
+    if (log_.IsOpen())
+        Log(LogLinkLostLine(Now(), line, netNum));
+    stateLists_.AddPin(static_cast<uint8_t>(line), netNum);
+    if (listener_)
+        listener_->ShowState(stateLists_.ShowData());
+}
+
+void TMainCore::ConnectTrue(int line, uint8_t netNum)
+{
+    if (log_.IsOpen())
+        Log(LogLinkBackLine(Now(), line, netNum));
+    stateLists_.DropPin(static_cast<uint8_t>(line), netNum);
+}
+
+} // namespace karvel

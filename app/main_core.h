@@ -1,0 +1,120 @@
+#pragma once
+// Start-up, configuration loading, shutdown and the handlers every slot object calls,
+// without any window: the windows call these and show what comes back.
+
+#include "account_forwarder.h"
+#include "core_options.h"
+#include "main_listener.h"
+#include "state_lists.h"
+#include "work_log.h"
+
+#include "karvel_main.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace karvel {
+
+class TConfigStore;
+
+using TLineList = std::vector<std::unique_ptr<TMain_Karvel>>;
+
+class TMainCore : public QObject {
+    Q_OBJECT
+public:
+    static inline const QString kNotConfigured =
+        QStringLiteral("Программа несконфигурирована! Учет продукта невозможен!");
+
+    explicit TMainCore(TCoreOptions options, TMainListener* listener = nullptr, QObject* parent = nullptr);
+    ~TMainCore() override;
+
+    // Main window creation. Returns the texts of the message boxes to show, in order;
+    // a failing step ends it (its text is the last one) and the remaining steps are
+    // skipped.
+    QStringList FormCreate();
+    // Creates missing line keys, builds the four lists, reads the options. The error
+    // text of the step that ended the load, if one did.
+    std::optional<QString> LoadConfig();
+    // Waits for the stopped ports to settle, then destroys every slot object.
+    void FreeTerminals();
+    // Program end: slot objects, accounting object, stop line of the log.
+    void FormDestroy();
+
+    // Handlers bound to the slot objects of line N.
+    void AddCountLine(int line, const std::string& product, uint8_t netNum, double countD, double countC,
+                      const std::string& countDText, const std::string& countCText);
+    void ConnectFalse(int line, uint8_t netNum);
+    void ConnectTrue(int line, uint8_t netNum);
+    void AddCountLine1(const std::string& p, uint8_t n, double d, double c, const std::string& dt, const std::string& ct) { AddCountLine(1, p, n, d, c, dt, ct); }
+    void AddCountLine2(const std::string& p, uint8_t n, double d, double c, const std::string& dt, const std::string& ct) { AddCountLine(2, p, n, d, c, dt, ct); }
+    void AddCountLine3(const std::string& p, uint8_t n, double d, double c, const std::string& dt, const std::string& ct) { AddCountLine(3, p, n, d, c, dt, ct); }
+    void AddCountLine4(const std::string& p, uint8_t n, double d, double c, const std::string& dt, const std::string& ct) { AddCountLine(4, p, n, d, c, dt, ct); }
+    void ConnectFalse1(uint8_t n) { ConnectFalse(1, n); }
+    void ConnectFalse2(uint8_t n) { ConnectFalse(2, n); }
+    void ConnectFalse3(uint8_t n) { ConnectFalse(3, n); }
+    void ConnectFalse4(uint8_t n) { ConnectFalse(4, n); }
+    void ConnectTrue1(uint8_t n) { ConnectTrue(1, n); }
+    void ConnectTrue2(uint8_t n) { ConnectTrue(2, n); }
+    void ConnectTrue3(uint8_t n) { ConnectTrue(3, n); }
+    void ConnectTrue4(uint8_t n) { ConnectTrue(4, n); }
+
+    // The status text of a counter change.
+    static QString CountStatusText(const QString& product, uint8_t netNum, const QString& countCText,
+                                   const QString& countDText);
+
+    const TLineList& LineList(int line) const { return lists_.at(line - 1); }
+    const TLineList& LineList1() const { return lists_[0]; }
+    const TLineList& LineList2() const { return lists_[1]; }
+    const TLineList& LineList3() const { return lists_[2]; }
+    const TLineList& LineList4() const { return lists_[3]; }
+    // Empty (null) when there is no accounting object.
+    TAccountForwarder* AccountServer() const { return accountServer_.get(); }
+    const QString& AdminPassword() const { return adminPassword_; }
+    bool LogFlg() const { return log_.IsOpen(); }
+    bool SoundStop() const { return soundStop_; }
+    bool SoundMode() const { return soundMode_; }
+    const QString& SoundFileName() const { return soundFileName_; }
+    TStateLists& StateLists() { return stateLists_; }
+    const TCoreOptions& Options() const { return options_; }
+
+    // Set by the window layer: the dosing parameters window's Show, looked up at the
+    // moment of the call, so it may be set after the lists are built.
+    std::function<void(uint8_t pos, uint8_t eNum, const TDosageStructure&)> DozStructParShow;
+    // Set by the sound layer: gives the player the alarm file and opens it; an error text
+    // when that fails.
+    std::function<std::optional<QString>(const QString& file)> OpenSoundFile;
+
+private:
+    void WriteControlDefaults(TConfigStore& store);
+    void ReadControl(TConfigStore& store, QString& progId);
+    void CreateAccountServer(const QString& progId);
+    void CallConnect();
+    void WriteLineDefaults(TConfigStore& store);
+    void LoadLine(TConfigStore& store, int line);
+    std::unique_ptr<TMain_Karvel> MakeSlot(int line, uint8_t netNum, const QString& product, bool sTypeMeh);
+    void ReadOptions(TConfigStore& store);
+    void OpenLog();
+    void Log(const QString& line);
+    QString Now() const;
+
+    TCoreOptions options_;
+    TMainListener* listener_;
+    std::array<TLineList, 4> lists_;
+    std::unique_ptr<TAccountForwarder> accountServer_;
+    QString adminPassword_;
+    TWorkLog log_;
+    bool soundStop_ = false;
+    bool soundMode_ = false;
+    QString soundFileName_;
+    TStateLists stateLists_;
+    bool destroyed_ = false;
+};
+
+} // namespace karvel

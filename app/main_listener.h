@@ -1,0 +1,22 @@
+#pragma once
+// What the start-up core tells the windows while the program runs. Message boxes of the
+// start-up and load sequences come back as texts from those calls instead.
+
+#include <QString>
+#include <QStringList>
+
+namespace karvel {
+
+class TMainListener {
+public:
+    virtual ~TMainListener() = default;
+    // Panel 0 of the status bar of line window `line` (1..4).
+    virtual void StatusText(int line, const QString& text) = 0;
+    // The system state window: rewrite its view with `lines`, show it, bring it up.
+    virtual void ShowState(const QStringList& lines) = 0;
+    // A booked change did not reach the accounting server now and waits in the journal.
+    // For a status line, not for a message box: polling goes on.
+    virtual void AccountingTrouble(const QString& text) { (void)text; }
+};
+
+} // namespace karvel

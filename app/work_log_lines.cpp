@@ -1,0 +1,42 @@
+#include "work_log_lines.h"
+
+namespace karvel {
+
+namespace {
+
+QString TerminalPart(const QString& when, int line, uint8_t netNum)
+{
+    return when + QStringLiteral(" Линия %1, Весы  %2").arg(line).arg(netNum);
+}
+
+} // namespace
+
+QString LogStartLine(const QString& when)
+{
+    return when + QStringLiteral("  -  Старт");
+}
+
+QString LogStopLine(const QString& when)
+{
+    return when + QStringLiteral("  -  Стоп");
+}
+
+QString LogLinkLostLine(const QString& when, int line, uint8_t netNum)
+{
+    return TerminalPart(when, line, netNum) + QStringLiteral("  -  Потеря связи");
+}
+
+QString LogLinkBackLine(const QString& when, int line, uint8_t netNum)
+{
+    return TerminalPart(when, line, netNum) + QStringLiteral("  -  Возобновление связи");
+}
+
+QString LogAccountingFailedLine(const QString& when, int line, uint8_t netNum, const QString& error)
+{
+    QString oneLine = error;
+    oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
+    return TerminalPart(when, line, netNum) + QStringLiteral("  -  Учет не принял изменение, оно записано в журнал: ") +
+           oneLine;
+}
+
+} // namespace karvel
