@@ -65,6 +65,12 @@ int main(int argc, char** argv)
         return Fail(error, 1);
     }
 
+    RunnerFds fds;
+    fds.line = port.fd;
+    fds.control = controlFd;
+    fds.keep = port.keepFd;
+    fds.closeWatch = onDevice ? -1 : WatchCloses(port.path);
+
     // The first line on standard output names the port; tests and scripts wait for it.
     std::printf("%s %s\n", onDevice ? "device" : "pty", port.path.c_str());
     std::fflush(stdout);
@@ -75,9 +81,11 @@ int main(int argc, char** argv)
     const bool pace = options.pace.value_or(!onDevice);
     int status = 0;
     {
-        SimRunner runner(options, port.fd, controlFd, pace);
+        SimRunner runner(options, fds, pace);
         status = runner.Run();
     }
+    if (fds.closeWatch >= 0)
+        close(fds.closeWatch);
 
     if (controlFd >= 0)
         close(controlFd);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -116,6 +117,25 @@ void ClosePort(OpenedPort& port)
     if (port.keepFd >= 0)
         close(port.keepFd);
     port.fd = port.keepFd = -1;
+}
+
+int WatchCloses(const std::string& path)
+{
+    const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd >= 0 && inotify_add_watch(fd, path.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void TakeCloses(int watchFd, int keepFd)
+{
+    alignas(inotify_event) char buffer[1024];
+    while (read(watchFd, buffer, sizeof buffer) > 0) {
+    }
+    if (keepFd >= 0)
+        ioctl(keepFd, TIOCNXCL);
 }
 
 bool MakeLink(const std::string& link, const std::string& target, std::string& error)

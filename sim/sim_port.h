@@ -18,6 +18,14 @@ OpenedPort OpenPseudoTerminal(int baud);
 OpenedPort OpenSerialDevice(const std::string& path, int baud);
 void ClosePort(OpenedPort& port);
 
+// An inotify descriptor that becomes readable whenever an opener of `path` closes it, or
+// -1. A master program that opened the pseudo-terminal for exclusive use and died without
+// clearing that leaves the terminal closed to every other user while it exists; the
+// simulator clears it on each close.
+int WatchCloses(const std::string& path);
+// Reads the pending close notices and clears the exclusive-use flag through `keepFd`.
+void TakeCloses(int watchFd, int keepFd);
+
 // Makes `link` a symbolic link to `target`, creating missing folders; an existing
 // symbolic link is replaced, anything else there is an error.
 bool MakeLink(const std::string& link, const std::string& target, std::string& error);

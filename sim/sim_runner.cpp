@@ -1,5 +1,6 @@
 #include "sim_runner.h"
 
+#include "sim_port.h"
 #include "sim_record.h"
 
 #include <algorithm>
@@ -88,10 +89,11 @@ void SimRunner::InstallSignals()
         sigdelset(&g_waitMask, sig);
 }
 
-SimRunner::SimRunner(const SimOptions& options, int lineFd, int controlFd, bool pace)
+SimRunner::SimRunner(const SimOptions& options, const RunnerFds& fds, bool pace)
     : options_(options),
-      lineFd_(lineFd),
-      controlFd_(controlFd),
+      fds_(fds),
+      lineFd_(fds.line),
+      controlFd_(fds.control),
       pace_(pace),
       byteUs_(10'000'000 / options.baud), // start bit, 8 data bits, stop bit
       startUs_(NowUs()),
@@ -131,11 +133,13 @@ int SimRunner::Run()
         if (!options_.record.empty() && now >= nextRecordUs_)
             WriteRecord(now);
 
-        pollfd fds[2] = {{lineFd_, static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0},
-                         {controlFd_, POLLIN, 0}};
+        // A descriptor of -1 is skipped by ppoll.
+        pollfd fds[3] = {{lineFd_, static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0},
+                         {controlFd_, POLLIN, 0},
+                         {fds_.closeWatch, POLLIN, 0}};
         const int64_t waitUs = std::max<int64_t>(0, NextWakeUs(now) - now);
         const timespec timeout{static_cast<time_t>(waitUs / 1'000'000), static_cast<long>(waitUs % 1'000'000) * 1000};
-        const int ready = ppoll(fds, controlFd_ >= 0 ? 2 : 1, &timeout, &g_waitMask);
+        const int ready = ppoll(fds, 3, &timeout, &g_waitMask);
         if (ready < 0 && errno != EINTR) {
             Log(std::string("poll: ") + std::strerror(errno));
             status = 1;
@@ -150,8 +154,10 @@ int SimRunner::Run()
             status = 1;
             break;
         }
-        if (controlFd_ >= 0 && (fds[1].revents & POLLIN))
+        if (fds[1].revents & POLLIN)
             ReadControl(now);
+        if (fds[2].revents & POLLIN)
+            TakeCloses(fds_.closeWatch, fds_.keep);
     }
     if (!options_.record.empty())
         WriteRecord(NowUs());

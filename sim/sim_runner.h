@@ -12,9 +12,17 @@
 
 namespace karvel::sim {
 
+// Descriptors the loop waits on; -1 where there is none.
+struct RunnerFds {
+    int line = -1;       // the line, non-blocking
+    int control = -1;    // the control pipe
+    int keep = -1;       // the pseudo-terminal's slave side held by the simulator
+    int closeWatch = -1; // notices of openers closing the pseudo-terminal
+};
+
 class SimRunner {
 public:
-    SimRunner(const SimOptions& options, int lineFd, int controlFd, bool pace);
+    SimRunner(const SimOptions& options, const RunnerFds& fds, bool pace);
 
     // Runs until SIGINT, SIGTERM or SIGHUP; returns the exit status.
     int Run();
@@ -40,6 +48,7 @@ private:
     void Log(const std::string& text) const;
 
     const SimOptions& options_;
+    RunnerFds fds_;
     int lineFd_;
     int controlFd_;
     bool pace_;

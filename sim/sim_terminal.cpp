@@ -31,6 +31,17 @@ uint32_t ReadBcd(std::span<const uint8_t> data, int offset, int bytes)
     return static_cast<uint32_t>(BCD3B(field, 0));
 }
 
+// "0 1 15" for the set bits, "none" when none is.
+std::string ActiveList(uint16_t bits)
+{
+    std::string text;
+    for (int i = 0; i < 16; ++i) {
+        if (bits & (1u << i))
+            text += (text.empty() ? "" : " ") + std::to_string(i);
+    }
+    return text.empty() ? "none" : text;
+}
+
 const char* CounterName(uint8_t number)
 {
     switch (number) {
@@ -114,7 +125,7 @@ Answer SimTerminal::Respond(std::span<const uint8_t> request, int64_t nowMs)
         auto packet = Head(kInputs);
         packet.push_back(static_cast<uint8_t>(in & 0xFF));
         packet.push_back(static_cast<uint8_t>(in >> 8));
-        return {packet, "inputs"};
+        return {packet, "inputs on: " + ActiveList(in)};
     }
     case kOutputs: {
         const uint16_t out = OutputsOf(model, cycle_);
@@ -125,12 +136,13 @@ Answer SimTerminal::Respond(std::span<const uint8_t> request, int64_t nowMs)
         } else {
             packet.push_back(static_cast<uint8_t>(~out & 0xFF)); // KR-100 outputs are inverted
         }
-        return {packet, "outputs"};
+        return {packet, "outputs active: " + ActiveList(out)};
     }
     case kState: {
         auto packet = Head(kState);
         packet.push_back(cycle_.StateBits());
-        return {packet, "state"};
+        const uint8_t bits = cycle_.StateBits();
+        return {packet, bits == 0x08 ? "state: stop/pause" : bits == 0x02 ? "state: unloading" : bits == 0x04 ? "state: loading" : "state: product pass"};
     }
     case kCounter: return RespondCounter(request[2]);
     case kReadDosing: return RespondReadDosing();

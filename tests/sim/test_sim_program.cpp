@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <sstream>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -104,6 +105,7 @@ public:
             close(fd_);
     }
     bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
     // Sends a request and returns the packets decoded within `waitMs`.
     std::vector<Bytes> Ask(const Bytes& request, int waitMs = 300)
     {
@@ -211,6 +213,31 @@ TEST(SimProgram, TerminalsAreSilencedAndBroughtBackAtRunTime)
     EXPECT_EQ(sim.Terminate(), 0);
     EXPECT_FALSE(fs::exists(control)) << "the control pipe goes with the simulator";
     fs::remove_all(dir);
+}
+
+TEST(SimProgram, ExclusiveUseEndsWithTheMastersClose)
+{
+    // A master that opened the port for exclusive use and went without clearing it must
+    // not leave the pseudo-terminal closed to everybody else.
+    SimProcess sim({"--terminals", "3"});
+    const std::string first = sim.FirstLine();
+    ASSERT_EQ(first.rfind("pty ", 0), 0u) << first;
+    const std::string path = first.substr(4);
+    {
+        Pty master(path);
+        ASSERT_EQ(ioctl(master.Fd(), TIOCEXCL), 0);
+        int exclusive = 0;
+        ASSERT_EQ(ioctl(master.Fd(), TIOCGEXCL, &exclusive), 0);
+        ASSERT_EQ(exclusive, 1);
+    }
+    usleep(100'000);
+    Pty again(path);
+    ASSERT_TRUE(again.IsOpen());
+    int exclusive = 1;
+    ASSERT_EQ(ioctl(again.Fd(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    EXPECT_EQ(again.Ask({3, 0xC3}).size(), 1u);
+    EXPECT_EQ(sim.Terminate(), 0);
 }
 
 TEST(SimProgram, HelpAndBadCommandLines)
