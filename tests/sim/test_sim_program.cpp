@@ -240,6 +240,35 @@ TEST(SimProgram, ExclusiveUseEndsWithTheMastersClose)
     EXPECT_EQ(sim.Terminate(), 0);
 }
 
+TEST(SimProgram, AnswersOnAGivenSerialDevice)
+{
+    // The far end of a pseudo-terminal pair stands in for the wire of a serial device.
+    const int wire = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(wire, 0);
+    ASSERT_EQ(grantpt(wire), 0);
+    ASSERT_EQ(unlockpt(wire), 0);
+    const std::string device = ptsname(wire);
+    SimProcess sim({"--device", device, "--baud", "9600", "--terminal", "9:KR100:Соль"});
+    EXPECT_EQ(sim.FirstLine(), "device " + device);
+    const Bytes frame = Frame({9, 0xBF});
+    ASSERT_EQ(write(wire, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+    MasterDecoder master;
+    for (int i = 0; i < 25 && master.packets.empty(); ++i) {
+        pollfd p{wire, POLLIN, 0};
+        uint8_t buffer[64];
+        if (poll(&p, 1, 20) > 0) {
+            const ssize_t n = read(wire, buffer, sizeof buffer);
+            if (n > 0)
+                master.Feed(std::span<const uint8_t>(buffer, static_cast<size_t>(n)));
+        }
+    }
+    ASSERT_EQ(master.packets.size(), 1u);
+    EXPECT_EQ(master.packets[0].size(), 3u);
+    EXPECT_EQ(master.packets[0][1], 0xBF);
+    EXPECT_EQ(sim.Terminate(), 0);
+    close(wire);
+}
+
 TEST(SimProgram, HelpAndBadCommandLines)
 {
     SimProcess help({"--help"});
