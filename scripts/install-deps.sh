@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6dbus6
   libgtest-dev libgmock-dev
   dbus dbus-bin python3 python3-dbus python3-gi
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick fonts-dejavu-core
 )
 
 missing=()

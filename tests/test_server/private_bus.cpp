@@ -66,6 +66,16 @@ void PrivateBus::endServers()
     }
 }
 
+void PrivateBus::stopDaemon()
+{
+    for (const QString &name : FConnections)
+        QDBusConnection::disconnectFromBus(name);
+    FConnections.clear();
+    FDaemon.terminate();
+    FDaemon.waitForFinished(10000);
+    FAddress.clear();
+}
+
 QString PrivateBus::serviceDir() const
 {
     return home() + QStringLiteral("/data/dbus-1/services");

@@ -36,6 +36,8 @@ public:
 
     // Ends every process still connected to the bus other than this one.
     void endServers();
+    // Stops the daemon alone, as at the end of a desktop session.
+    void stopDaemon();
 
 private:
     QTemporaryDir FHome;

@@ -199,6 +199,28 @@ TEST_F(ProcessTest, AServerTheBusStartedEndsWhenItsClientLeaves)
     EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(pid); }));
 }
 
+TEST_F(ProcessTest, AServerTheBusStartedEndsWithItsBus)
+{
+    start();
+    registerServer();
+    ASSERT_FALSE(createObject().isEmpty());
+    const qint64 pid = bus->ownerPid(kName);
+    ASSERT_GT(pid, 0);
+    client = QDBusConnection(QString());
+    bus->stopDaemon(); // nobody can release the object any more
+    EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(pid); }));
+}
+
+TEST_F(ProcessTest, ASecondServerCannotTakeTheName)
+{
+    start();
+    registerServer();
+    ASSERT_FALSE(createObject().isEmpty());
+    QString output;
+    EXPECT_EQ(bus->run(kServer, {QStringLiteral("-Embedding")}, &output), 1);
+    EXPECT_TRUE(output.contains(QStringLiteral("owned by another program"))) << output.toStdString();
+}
+
 TEST_F(ProcessTest, AServerAUserStartedOutlivesItsObjects)
 {
     start();
