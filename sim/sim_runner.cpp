@@ -33,6 +33,7 @@ void OnSignal(int sig)
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2};
 constexpr int64_t kIdleWakeUs = 100'000;
+constexpr size_t kMaxQueuedBytes = 64 * 1024;
 sigset_t g_waitMask;
 
 LineSetup SetupOf(const SimOptions& o)
@@ -198,6 +199,11 @@ bool SimRunner::ReadLine(int64_t nowUs)
 
 void SimRunner::Schedule(const std::vector<uint8_t>& wire, int64_t requestUs, int64_t nowUs)
 {
+    // A master that writes requests but never reads would make the queue grow without end.
+    if (out_.size() > kMaxQueuedBytes) {
+        Log("the line does not take the answers; answer dropped");
+        return;
+    }
     int64_t at = std::max({requestUs + int64_t{options_.delayMs} * 1000, lineFreeUs_, nowUs});
     for (const uint8_t b : wire) {
         out_.push_back({at, b});
