@@ -44,8 +44,9 @@ bool TReaderHandOver::HandOver()
 bool TReaderHandOver::Take(Delivery& delivery)
 {
     std::lock_guard lock(mutex_);
-    if (!pending_ || held_ || stop_)
+    if (!pending_ || taken_ || held_ || stop_)
         return false;
+    taken_ = true;
     delivery = {FInBuffer.data(), FCount, FErrCode};
     return true;
 }
@@ -57,6 +58,7 @@ void TReaderHandOver::Finish(bool handlerCalled)
         if (handlerCalled)
             FCount = 0;
         pending_ = false;
+        taken_ = false;
     }
     wake_.notify_all();
 }
@@ -74,8 +76,9 @@ void TReaderHandOver::SetHeld(bool held)
         std::lock_guard lock(mutex_);
         held_ = held;
         // A hand-over that came while reading was held was left waiting; the main thread
-        // looks for it again from its event loop, not from inside this call.
-        ringAgain = !held && pending_ && !stop_;
+        // looks for it again from its event loop, not from inside this call. (Released
+        // from inside a delivery, there is nothing to look for.)
+        ringAgain = !held && pending_ && !taken_ && !stop_;
     }
     wake_.notify_all();
     if (ringAgain)

@@ -61,7 +61,8 @@ private:
     std::condition_variable wake_;
     bool held_ = true;
     bool stop_ = false;
-    bool pending_ = false;
+    bool pending_ = false; // the reader waits for a delivery
+    bool taken_ = false;   // the main thread is running it
     int doorbellFd_;
 };
 

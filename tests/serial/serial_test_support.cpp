@@ -35,6 +35,13 @@ PtyPair::~PtyPair()
         ::close(master_);
 }
 
+void PtyPair::HangUp()
+{
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
+
 void PtyPair::Send(const std::vector<uint8_t>& bytes) const
 {
     ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));

@@ -20,6 +20,8 @@ public:
     PtyPair& operator=(const PtyPair&) = delete;
 
     int Master() const { return master_; }
+    // Closes the master end now (the line hangs up); the destructor then leaves it alone.
+    void HangUp();
     const std::string& SlavePath() const { return slave_; }
     void Send(const std::vector<uint8_t>& bytes) const;
     // Whatever the port wrote, collected until `count` bytes came or `waitMs` passed.

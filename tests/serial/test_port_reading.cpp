@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -129,6 +133,56 @@ TEST_F(ComPortReading, HoldingStopsDeliveryAndReleaseResumesIt)
     ASSERT_TRUE(PumpUntil([&] { return got.size() == 3; }));
     EXPECT_EQ(got[1].bytes[0], 2);
     EXPECT_EQ(got[2].bytes[0], 3);
+}
+
+// A handler that releases reading and then runs a nested event loop (a modal window
+// opened from inside the polling step) must not get the same byte again, and the next
+// byte waits until it returns.
+TEST_F(ComPortReading, NestedEventLoopInsideAHandlerGetsNoSecondDelivery)
+{
+    ASSERT_TRUE(port.Connect());
+    port.SetReadActive(true);
+    int depth = 0, deepest = 0;
+    port.SetOnReadPacket([&](const uint8_t* buffer, int size, uint32_t) {
+        got.push_back({std::vector<uint8_t>(buffer, buffer + size), size, 0, {}});
+        ++depth;
+        deepest = std::max(deepest, depth);
+        port.SetReadActive(true);
+        PumpFor(60);
+        --depth;
+    });
+    pty.Send({1, 2, 3});
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == 3; }));
+    PumpFor(100);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].bytes[0], 1);
+    EXPECT_EQ(got[1].bytes[0], 2);
+    EXPECT_EQ(got[2].bytes[0], 3);
+    EXPECT_EQ(deepest, 1) << "deliveries never nest";
+}
+
+// The far end goes away (an adapter unplugged; here the master side closes): the line
+// reads as silent, the request gets its no-answer report, and the reader does not spin.
+TEST_F(ComPortReading, HungUpLineIsSilenceWithoutSpinning)
+{
+    ASSERT_TRUE(port.Connect());
+    port.SetReadActive(true);
+    pty.Send({0x33});
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == 1; }));
+    pty.HangUp();
+    port.SetPutClearEvents(true);
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == 2; }));
+    EXPECT_EQ(got[1].size, 0);
+
+    timespec before {}, after {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &before);
+    PumpFor(500);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &after);
+    const double cpuMs = (after.tv_sec - before.tv_sec) * 1e3 + (after.tv_nsec - before.tv_nsec) / 1e6;
+    EXPECT_LT(cpuMs, 200.0) << "a reader polling a dead line in a loop would use all 500 ms";
+    EXPECT_EQ(got.size(), 2u);
+    const uint8_t byte = 0;
+    EXPECT_FALSE(port.WriteBuffer(&byte, 1)) << "writing to a dead line fails";
 }
 
 TEST_F(ComPortReading, WithoutHandlerBytesAccumulateUntilOneIsInstalled)
