@@ -1,5 +1,6 @@
 #include "registration.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -105,6 +106,12 @@ TEST(RegistrationTest, FailuresAreReported)
     error.clear();
     EXPECT_FALSE(writeServiceFile(tmp.path(), QStringLiteral("KarvelC.DataControlServ"),
                                   QStringLiteral("/x/Karvel\nC"), &error));
+    EXPECT_FALSE(error.isEmpty());
+
+    // Something that is not a file cannot be removed: said, not passed over.
+    error.clear();
+    ASSERT_TRUE(QDir(tmp.path()).mkpath(QStringLiteral("KarvelC.DataControlServ.service/x")));
+    EXPECT_FALSE(removeServiceFile(tmp.path(), QStringLiteral("KarvelC.DataControlServ"), &error));
     EXPECT_FALSE(error.isEmpty());
 }
 
