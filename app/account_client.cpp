@@ -33,8 +33,14 @@ std::optional<QString> ErrorOf(const QDBusMessage& reply)
 } // namespace
 
 TAccountClient::TAccountClient(QDBusConnection bus, QString progId, int timeoutMs)
-    : bus_(std::move(bus)), progId_(std::move(progId)), timeoutMs_(timeoutMs)
+    : bus_(std::move(bus)), progId_(std::move(progId)), timeoutMs_(timeoutMs),
+      watcher_(std::make_unique<QDBusServiceWatcher>(progId_, bus_, QDBusServiceWatcher::WatchForOwnerChange))
 {
+    QObject::connect(watcher_.get(), &QDBusServiceWatcher::serviceOwnerChanged,
+                     [this](const QString&, const QString&, const QString& newOwner) {
+                         if (newOwner != owner_)
+                             gone_ = true;
+                     });
 }
 
 std::unique_ptr<TAccountClient> TAccountClient::Create(const QString& progId, int timeoutMs, QString& error,
@@ -127,11 +133,6 @@ std::optional<QString> TAccountClient::Call(const QString& method, const QVarian
 QDBusPendingCall TAccountClient::CallAsync(const QString& method, const QVariantList& args)
 {
     return bus_.asyncCall(MethodCall(QString::fromLatin1(kDispatchInterface), method, args), timeoutMs_);
-}
-
-bool TAccountClient::NeedsRecreate() const
-{
-    return gone_ || CurrentOwner() != owner_;
 }
 
 QDBusPendingCall TAccountClient::RecreateAsync()

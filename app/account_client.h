@@ -6,6 +6,7 @@
 
 #include <QDBusConnection>
 #include <QDBusPendingCall>
+#include <QDBusServiceWatcher>
 #include <QString>
 #include <QVariantList>
 
@@ -40,8 +41,9 @@ public:
     QDBusPendingCall CallAsync(const QString& method, const QVariantList& args);
 
     // Whether the object must be made anew before the next call: its server went away
-    // or was replaced by another one, or the object was dropped.
-    bool NeedsRecreate() const;
+    // or was replaced by another one, or the object was dropped. Learnt from the bus's
+    // name owner changes and from failed calls; asking costs nothing.
+    bool NeedsRecreate() const { return gone_; }
     void MarkGone() { gone_ = true; }
     // Makes the object anew from the class factory without waiting.
     QDBusPendingCall RecreateAsync();
@@ -67,6 +69,7 @@ private:
     QString path_;
     QString owner_; // unique name of the server that made the object
     bool gone_ = false;
+    std::unique_ptr<QDBusServiceWatcher> watcher_;
 };
 
 } // namespace karvel

@@ -23,7 +23,7 @@ QString TAccountForwarder::MethodFor(int line)
 
 void TAccountForwarder::Book(const TBookedChange& change)
 {
-    if (journal_.Empty() && !inFlight_) {
+    if (journal_.Empty() && !inFlight_ && !client_->NeedsRecreate()) {
         const auto error = client_->Call(MethodFor(change.line),
                                          TAccountClient::CountArgs(change.netNum, change.product, change.countC,
                                                                    change.countD));
@@ -34,7 +34,7 @@ void TAccountForwarder::Book(const TBookedChange& change)
         retry_.start();
         return;
     }
-    // Older changes wait: this one goes behind them.
+    // Older changes wait, or the object must be made anew first: this one goes behind.
     Keep(change, lastError_, false);
     Resume();
 }

@@ -481,6 +481,20 @@ TEST_F(ForwardingTest, AServerThatWasRestartedGetsANewObjectAndTheKeptChanges)
     EXPECT_EQ(server->Calls(), (QStringList{"CreateObject", Sent(300, 3), Sent(301, 3)}));
 }
 
+TEST_F(ForwardingTest, ARestartSeenOnTheBusIsFollowedWithoutAFailedCall)
+{
+    const QString name = UniqueName("KarvelT.Seen");
+    auto server = std::make_unique<TRecorderProcess>(name);
+    Start(name, false);
+    server->Kill(); // the old server goes, a new one comes
+    server = std::make_unique<TRecorderProcess>(name);
+    ASSERT_TRUE(WaitUntil([&] { return core_->AccountServer()->Client().NeedsRecreate(); }));
+    Book(400, 4);
+    ASSERT_TRUE(WaitUntil([&] { return core_->AccountServer()->Waiting() == 0; }));
+    EXPECT_EQ(server->Calls(), (QStringList{"CreateObject", Sent(400, 4)}));
+    EXPECT_TRUE(listener_.trouble.isEmpty()) << listener_.trouble.join(" / ").toStdString();
+}
+
 TEST_F(ForwardingTest, ChangesKeptByAnEarlierRunGoOutAfterStartUp)
 {
     TRecorderProcess server(UniqueName("KarvelT.Earlier"));
