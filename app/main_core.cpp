@@ -232,6 +232,22 @@ void TMainCore::OpenLog()
         log_.Close();
 }
 
+void TMainCore::StartUp()
+{
+    for (const QString& text : FormCreate())
+        if (listener_)
+            listener_->ShowMessage(text);
+}
+
+bool TMainCore::Reload()
+{
+    FreeTerminals();
+    const auto error = LoadConfig();
+    if (error && listener_)
+        listener_->ShowMessage(*error);
+    return !error;
+}
+
 void TMainCore::FreeTerminals()
 {
     std::this_thread::sleep_for(options_.freeTerminalsWait);

@@ -47,6 +47,13 @@ public:
     // Program end: slot objects, accounting object, stop line of the log.
     void FormDestroy();
 
+    // FormCreate with its texts shown through the listener's message boxes.
+    void StartUp();
+    // The core's part of a reload after an editor closed with OK: FreeTerminals, then
+    // LoadConfig. False (after the message box) when the load failed: the caller then
+    // skips the steps that follow, such as re-initialising the line windows.
+    bool Reload();
+
     // Handlers bound to the slot objects of line N.
     void AddCountLine(int line, const std::string& product, uint8_t netNum, double countD, double countC,
                       const std::string& countDText, const std::string& countCText);

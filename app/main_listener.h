@@ -1,6 +1,5 @@
 #pragma once
-// What the start-up core tells the windows while the program runs. Message boxes of the
-// start-up and load sequences come back as texts from those calls instead.
+// What the start-up core tells the windows while the program runs.
 
 #include <QString>
 #include <QStringList>
@@ -14,6 +13,8 @@ public:
     virtual void StatusText(int line, const QString& text) = 0;
     // The system state window: rewrite its view with `lines`, show it, bring it up.
     virtual void ShowState(const QStringList& lines) = 0;
+    // A message box with the text (an error of start-up or of a reload).
+    virtual void ShowMessage(const QString& text) = 0;
     // A booked change did not reach the accounting server now and waits in the journal.
     // For a status line, not for a message box: polling goes on.
     virtual void AccountingTrouble(const QString& text) { (void)text; }

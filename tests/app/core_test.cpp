@@ -62,7 +62,9 @@ public:
     void StatusText(int line, const QString& text) override { status.append(QStringLiteral("%1:%2").arg(line).arg(text)); }
     void ShowState(const QStringList& lines) override { states.append(lines); }
     void AccountingTrouble(const QString& text) override { trouble.append(text); }
+    void ShowMessage(const QString& text) override { messages.append(text); }
     QStringList status;
+    QStringList messages;
     QList<QStringList> states;
     QStringList trouble;
 };
@@ -271,6 +273,25 @@ TEST_F(CoreTest, StartUpFailuresSkipTheRemainingSteps)
         EXPECT_EQ(core->LineList1().size(), c.linesLoaded ? 1u : 0u);
         EXPECT_EQ(core->AccountServer() != nullptr, c.serverRuns);
     }
+}
+
+TEST_F(CoreTest, StartUpAndReloadShowTheirErrorsInMessageBoxes)
+{
+    WriteStore(QString(), [](TConfigStore& s) { s.WriteInteger(Line(1), "NetNum1", 3); });
+    auto core = MakeCore();
+    core->StartUp();
+    EXPECT_EQ(listener_.messages, QStringList{TMainCore::kNotConfigured});
+    EXPECT_TRUE(core->Reload());
+    EXPECT_EQ(core->LineList1().size(), 1u);
+    {
+        TConfigStore store(storePath_);
+        store.WriteString(Line(1), "TerminalType", "yes");
+        store.Flush();
+    }
+    EXPECT_FALSE(core->Reload());
+    ASSERT_EQ(listener_.messages.size(), 2);
+    EXPECT_TRUE(listener_.messages[1].contains("TerminalType"));
+    EXPECT_TRUE(core->LineList1().empty());
 }
 
 TEST_F(CoreTest, AStoreThatCannotBeParsedIsReportedAndNeverOverwritten)
