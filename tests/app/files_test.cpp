@@ -1,5 +1,6 @@
 // The work log file and the accounting journal on real files.
 #include "account_journal.h"
+#include "core_options.h"
 #include "cp1251.h"
 #include "program_dir.h"
 #include "work_log.h"
@@ -53,6 +54,18 @@ TEST(ProgramDir, OptionOverridesTheExecutablesDirectory)
     EXPECT_EQ(ProgramDir({"prog", "--program-dir", "/tmp/x"}), QStringLiteral("/tmp/x"));
     EXPECT_EQ(ProgramDir({"prog", "--program-dir=/tmp/y"}), QStringLiteral("/tmp/y"));
     EXPECT_EQ(ProgramDir({"prog"}), QFileInfo(QFileInfo("/proc/self/exe").symLinkTarget()).absolutePath());
+}
+
+TEST(CoreOptions, TimeOutsAndDirectoryFromTheCommandLine)
+{
+    const TCoreOptions given = CoreOptionsFromArguments(
+        {"prog", "--account-timeout", "500", "--account-retry", "2000", "--program-dir", "/tmp/z"});
+    EXPECT_EQ(given.callTimeoutMs, 500);
+    EXPECT_EQ(given.retryPeriodMs, 2000);
+    EXPECT_EQ(given.programDir, QStringLiteral("/tmp/z"));
+    const TCoreOptions plain = CoreOptionsFromArguments({"prog", "--account-timeout", "nonsense"});
+    EXPECT_EQ(plain.callTimeoutMs, 3000);
+    EXPECT_EQ(plain.retryPeriodMs, 5000);
 }
 
 TBookedChange Change(int line, uint8_t net, QString product, double c, double d)
