@@ -47,6 +47,7 @@ FaultDecision FaultPlan::Decide(uint8_t ownNet)
         for (uint32_t i = 0; i < count; ++i)
             d.noise.push_back(static_cast<uint8_t>(random_.Below(255)));
     }
+    d.late = random_.Chance(rates_.late); // drawn last: earlier draws stay as they were
     return d;
 }
 
@@ -84,6 +85,8 @@ std::string FaultPlan::Describe(const FaultDecision& decision)
         add("answer carries network number " + std::to_string(decision.otherNet));
     if (decision.corrupt)
         add("checksum spoiled");
+    if (decision.late)
+        add("answer late by " + std::to_string(kLateAnswerMs) + " ms");
     return text;
 }
 

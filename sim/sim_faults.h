@@ -18,6 +18,7 @@ struct FaultRates {
     double corrupt = 0;
     double noise = 0;
     double wrongNet = 0;
+    double late = 0; // the answer comes after the master has stopped waiting
 };
 
 struct FaultDecision {
@@ -27,11 +28,14 @@ struct FaultDecision {
     std::vector<uint8_t> noise; // bytes sent before the frame, never FF
     bool wrongNet = false;
     uint8_t otherNet = 0;       // 1..FE, never the terminal's own
+    bool late = false;
 };
 
 class FaultPlan {
 public:
     static constexpr int kMaxNoiseBytes = 8;
+    // A late answer comes this much after the usual delay: beyond the master's 140 ms wait.
+    static constexpr int kLateAnswerMs = 200;
 
     FaultPlan(const FaultRates& rates, uint64_t seed) : rates_(rates), random_(seed) {}
 

@@ -58,6 +58,8 @@ FAULTS (reproducible: the same --seed and the same requests give the same faults
   --corrupt P        probability that an answer's checksum is spoiled.
   --noise P          probability of 1..8 noise bytes (never FF) before an answer.
   --wrong-net P      probability that an answer carries another network number.
+  --late P           probability that an answer comes 200 ms late, after Karvel_Net has
+                     given up waiting and polls the next terminal.
   --weigher-errors P per cycle: the weigher faults (KR-200 output 0 / KR-100 output 7)
                      and halts until an error reset command.
   --outlet-full P    per cycle: the outlet bin is full for one cycle (KR-200 input 15,

@@ -67,6 +67,7 @@ void SimLine::Advance(int64_t nowMs)
 std::vector<std::vector<uint8_t>> SimLine::Receive(std::span<const uint8_t> bytes, int64_t nowMs)
 {
     std::vector<std::vector<uint8_t>> out;
+    extraDelaysMs_.clear();
     for (const uint8_t b : bytes) {
         port_->Feed(b);
         for (const auto& packet : received_)
@@ -104,6 +105,7 @@ void SimLine::HandlePacket(std::span<const uint8_t> packet, int64_t nowMs, std::
     if (!wire.empty()) {
         ++answers_;
         out.push_back(std::move(wire));
+        extraDelaysMs_.push_back(decision.late ? FaultPlan::kLateAnswerMs : 0);
     }
 }
 

@@ -35,6 +35,8 @@ public:
 
     // Feeds received bytes; returns the wire bytes of every answer they call for, in order.
     std::vector<std::vector<uint8_t>> Receive(std::span<const uint8_t> bytes, int64_t nowMs);
+    // For each answer of the last Receive: how much later than usual it is to go out.
+    const std::vector<int>& ExtraDelaysMs() const { return extraDelaysMs_; }
     // Moves every terminal's cycle on to `nowMs`.
     void Advance(int64_t nowMs);
 
@@ -64,6 +66,7 @@ private:
     std::unique_ptr<Port> port_;   // declared before the decoder: outlives it
     std::unique_ptr<TComVistam> decoder_;
     std::vector<std::vector<uint8_t>> received_; // packets decoded from the current bytes
+    std::vector<int> extraDelaysMs_;
     uint64_t requests_ = 0;
     uint64_t answers_ = 0;
 };

@@ -109,7 +109,7 @@ ParsedOptions Parser::Run()
     static const std::set<std::string> kValued = {
         "--terminal", "-t", "--model", "--terminals", "--portion", "--decimals", "--link", "--com", "--device",
         "--control", "--record", "--baud", "--delay-ms", "--cycle-ms", "--record-ms", "--seed", "--silent",
-        "--signal-nets", "--drop", "--corrupt", "--noise", "--wrong-net", "--weigher-errors", "--outlet-full"};
+        "--signal-nets", "--drop", "--corrupt", "--noise", "--wrong-net", "--late", "--weigher-errors", "--outlet-full"};
     for (size_t i = 0; i < args_.size() && error_.empty(); ++i) {
         std::string name = args_[i];
         std::string value;
@@ -227,6 +227,8 @@ bool Parser::Option(const std::string& name, const std::string& value)
         return Rate(name, value, o_.faults.noise);
     if (name == "--wrong-net")
         return Rate(name, value, o_.faults.wrongNet);
+    if (name == "--late")
+        return Rate(name, value, o_.faults.late);
     if (name == "--weigher-errors")
         return Rate(name, value, o_.errorRate);
     if (name == "--outlet-full")

@@ -192,8 +192,8 @@ bool SimRunner::ReadLine(int64_t nowUs)
     const auto answers = line_.Receive(std::span<const uint8_t>(buffer, static_cast<size_t>(n)), SinceStartMs(nowUs));
     // On the wire the request ends n byte times after its first byte arrived.
     const int64_t requestEndUs = nowUs + (pace_ ? n * byteUs_ : 0);
-    for (const auto& wire : answers)
-        Schedule(wire, requestEndUs, nowUs);
+    for (size_t i = 0; i < answers.size(); ++i)
+        Schedule(answers[i], requestEndUs + int64_t{line_.ExtraDelaysMs()[i]} * 1000, nowUs);
     return true;
 }
 
