@@ -9,6 +9,7 @@
 #include "work_log.h"
 
 #include "karvel_main.h"
+#include "line_list.h"
 
 #include <QObject>
 #include <QString>
@@ -23,8 +24,6 @@
 namespace karvel {
 
 class TConfigStore;
-
-using TLineList = std::vector<std::unique_ptr<TMain_Karvel>>;
 
 class TMainCore : public QObject {
     Q_OBJECT

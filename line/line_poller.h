@@ -7,6 +7,7 @@
 #include "com_port.h"
 #include "com_vistam.h"
 #include "karvel_main.h"
+#include "line_list.h"
 #include "line_traits.h"
 
 #include <QObject>
@@ -20,7 +21,7 @@
 
 namespace karvel {
 
-using TLineList = std::vector<std::unique_ptr<TMain_Karvel>>;
+
 
 // Tab states and the colour the window paints for each.
 enum TTabState : uint8_t { TabNormal = 0, TabActive = 1, TabSignal = 2, TabAlert = 3 };
