@@ -3,6 +3,9 @@
 // settings, writes request frames and runs a reader that hands every received byte, one
 // at a time, to the byte receiver on the thread that opened the port (the main thread).
 // It also reports silence once per request (the empty notification).
+//
+// A port belongs to the thread that runs the Qt event loop (the main thread): it is
+// opened, closed, written and destroyed there, and every delivery runs there.
 
 #include "com_prop.h"
 #include "port_link.h"
