@@ -1,0 +1,74 @@
+#pragma once
+// The communication parameters window: port and speed of each line, the alarm options and
+// the work log option. "Сохранить" writes them all and closes with OK, after which the
+// main window reloads; "Отмена" closes with Cancel.
+
+#include "port_param_store.h"
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace karvel {
+
+class TPortParametrs : public QDialog {
+    Q_OBJECT
+public:
+    explicit TPortParametrs(QString storePath, QWidget* parent = nullptr);
+
+    // Fills the controls from the store when the key exists. False, after the message
+    // box, when a stored value cannot be read: the dialog is then not to be shown.
+    bool ShowData();
+    // ShowData, then the modal dialog: true (OK) when the main window must reload.
+    bool Run();
+
+    void SaveBtnClick();
+    void CheckBox1Click();
+    void Button1Click();
+
+    // The file choice dialog; returns the chosen path, empty when cancelled. Replaceable
+    // so that tests choose without a file dialog.
+    std::function<QString(QWidget* parent)> ChooseSoundFile;
+
+    TPortParamValues FromControls() const;
+
+    QComboBox* PortL(int line) const { return portL_.at(static_cast<size_t>(line - 1)); }
+    QComboBox* SpeedL(int line) const { return speedL_.at(static_cast<size_t>(line - 1)); }
+    QCheckBox* CheckBox1() const { return checkBox1_; }
+    QCheckBox* CheckBox2() const { return checkBox2_; }
+    QRadioButton* RadioButton1() const { return radio1_; }
+    QRadioButton* RadioButton2() const { return radio2_; }
+    QLineEdit* Edit1() const { return edit1_; }
+    QPushButton* Button1() const { return button1_; }
+    QPushButton* SaveButton() const { return saveBtn_; }
+    QPushButton* CancelButton() const { return cancelBtn_; }
+
+private:
+    QWidget* BuildLines();
+    QWidget* BuildOptions();
+    void Show(const TPortParamValues& values);
+
+    QString storePath_;
+    std::array<QComboBox*, 4> portL_{};
+    std::array<QComboBox*, 4> speedL_{};
+    QCheckBox* checkBox1_ = nullptr;
+    QCheckBox* checkBox2_ = nullptr;
+    QRadioButton* radio1_ = nullptr;
+    QRadioButton* radio2_ = nullptr;
+    QLineEdit* edit1_ = nullptr;
+    QPushButton* button1_ = nullptr;
+    QPushButton* saveBtn_ = nullptr;
+    QPushButton* cancelBtn_ = nullptr;
+};
+
+// The filter of the sound file choice: MIDI, RMI and WAV files.
+QString SoundFileFilter();
+
+} // namespace karvel
