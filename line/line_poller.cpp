@@ -136,6 +136,7 @@ void TLinePoller::PollStep(const uint8_t* value, uint8_t /*colByte*/, bool findM
         port_.SetPutClearEvents(true);
         return;
     }
+    ++exchanges_;
     if (findMail)
         terminal.Exec(Packet(value, TComVistam::kBufferSize));
     else

@@ -95,6 +95,7 @@ public:
     const TLineTraits& Traits() const { return traits_; }
     uint8_t TabState(int index) const;
     uint16_t PollPosition() const { return pollPosition_; }
+    uint64_t Exchanges() const { return exchanges_; } // polling steps taken since creation
     bool AlarmArmed() const { return alarm_.isActive(); }
     TComPort& Port() { return port_; }
     TComVistam& Framing() { return framing_; }
@@ -117,6 +118,7 @@ private:
     TComVistam framing_;
     QTimer alarm_;
     uint16_t pollPosition_ = 0;
+    uint64_t exchanges_ = 0;
     std::array<uint8_t, kMaxTerminals> pics_{};
 };
 

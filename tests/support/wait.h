@@ -1,8 +1,10 @@
 #pragma once
-// Runs the event loop until a condition holds or the time is up.
+// Runs the event loop until a condition holds or the time is up, sleeping in between
+// (a test or benchmark must not burn the CPU the program under test needs).
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 namespace karvel::test {
 
@@ -14,14 +16,18 @@ bool WaitUntil(Predicate done, int timeoutMs)
     while (!done()) {
         if (clock.elapsed() > timeoutMs)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
     }
     return true;
 }
 
 inline void RunFor(int ms)
 {
-    WaitUntil([] { return false; }, ms);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 } // namespace karvel::test
