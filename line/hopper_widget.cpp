@@ -32,7 +32,11 @@ void WriteLine(QPainter& painter, const QBrush& brush, int centreX, int y, const
 
 } // namespace
 
-THopperWidget::THopperWidget(QWidget* parent) : QWidget(parent) {}
+THopperWidget::THopperWidget(QWidget* parent) : QWidget(parent)
+{
+    // The paint covers the whole control, starting with the button face.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 template <typename T>
 void THopperWidget::Store(T& field, const T& value)

@@ -86,14 +86,12 @@ void TStateTabBar::DrawTab(QPainter& painter, int index) const
     const QPalette& pal = palette();
     painter.fillRect(r.adjusted(1, 1, -1, 0), TabBackground(index));
 
-    // Raised edges: light at the left and top, dark at the right; a line along the
-    // bottom separates the tabs that are not current from the page.
-    painter.setPen(pal.color(QPalette::Light));
+    // The tab's frame; a line along the bottom separates the tabs that are not current
+    // from the page, so the current tab opens onto it.
+    painter.setPen(pal.color(QPalette::Dark));
     painter.drawLine(r.left(), r.bottom(), r.left(), r.top() + 1);
     painter.drawLine(r.left() + 1, r.top(), r.right() - 1, r.top());
-    painter.setPen(pal.color(QPalette::Shadow));
     painter.drawLine(r.right(), r.top() + 1, r.right(), r.bottom());
-    painter.setPen(pal.color(QPalette::Dark));
     if (!active)
         painter.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
 
