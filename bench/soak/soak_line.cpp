@@ -1,0 +1,1 @@
+#include "soak_line.h"
