@@ -123,6 +123,10 @@ void TMainCore::CreateAccountServer(const QString& progId)
         if (listener_)
             listener_->AccountingTrouble(reason);
     };
+    accountServer_->OnDrained = [this] {
+        if (listener_)
+            listener_->AccountingTrouble(QString());
+    };
     // Changes an earlier run could not deliver go out once the event loop runs.
     QMetaObject::invokeMethod(accountServer_.get(), &TAccountForwarder::Resume, Qt::QueuedConnection);
 }

@@ -16,7 +16,8 @@ public:
     // A message box with the text (an error of start-up or of a reload).
     virtual void ShowMessage(const QString& text) = 0;
     // A booked change did not reach the accounting server now and waits in the journal.
-    // For a status line, not for a message box: polling goes on.
+    // For a status line, not for a message box: polling goes on. An empty text: every
+    // change kept meanwhile has been delivered.
     virtual void AccountingTrouble(const QString& text) { (void)text; }
 };
 
