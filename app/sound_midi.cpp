@@ -6,6 +6,7 @@
 #include <fluidsynth.h>
 
 #include <mutex>
+#include <vector>
 
 namespace karvel {
 
@@ -115,7 +116,9 @@ TMidiSource::TResult TMidiSource::Open(const QByteArray& fileBytes, const QStrin
         return {nullptr, QStringLiteral("Набор инструментов MIDI не читается: %1").arg(lastFluidError)};
     if (!synth->StartPlayer())
         return {nullptr, QStringLiteral("Файл MIDI повреждён: %1").arg(lastFluidError)};
-    return {std::unique_ptr<TMidiSource>(new TMidiSource(std::move(synth))), QString()};
+    std::unique_ptr<TMidiSource> source(new TMidiSource(std::move(synth)));
+    source->WarmUp();
+    return {std::move(source), QString()};
 }
 
 QAudioFormat TMidiSource::Format() const
@@ -131,6 +134,11 @@ qint64 TMidiSource::Read(char* data, qint64 maxBytes)
 {
     if (!synth_->player || fluid_player_get_status(synth_->player) == FLUID_PLAYER_DONE)
         return 0;
+    // The file ends with its last event; the player itself would go on for seconds of
+    // silence before it reports the end, which would stretch every repetition.
+    const int total = fluid_player_get_total_ticks(synth_->player);
+    if (total > 0 && fluid_player_get_current_tick(synth_->player) >= total)
+        return 0;
     const int frames = static_cast<int>(maxBytes / (kChannels * 2));
     if (frames <= 0)
         return 0;
@@ -141,5 +149,16 @@ qint64 TMidiSource::Read(char* data, qint64 maxBytes)
 }
 
 void TMidiSource::Rewind() { synth_->StartPlayer(); }
+
+void TMidiSource::WarmUp()
+{
+    // The soundfont's samples load when a note first needs them, which would hold back
+    // the first alarm by a second or more; the beginning of the file is rendered once here
+    // so that they are in memory when it sounds.
+    std::vector<char> scratch(static_cast<size_t>(kSampleRate / 10) * kChannels * 2);
+    for (int i = 0; i < 10 && Read(scratch.data(), static_cast<qint64>(scratch.size())) > 0; ++i) {
+    }
+    Rewind();
+}
 
 } // namespace karvel

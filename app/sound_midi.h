@@ -38,6 +38,7 @@ public:
 private:
     struct TSynth;
     explicit TMidiSource(std::unique_ptr<TSynth> synth);
+    void WarmUp();
     std::unique_ptr<TSynth> synth_;
 };
 

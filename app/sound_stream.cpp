@@ -1,5 +1,7 @@
 #include "sound_stream.h"
 
+#include <algorithm>
+
 namespace karvel {
 
 TPcmStream::TPcmStream(TPcmSource& source, QObject* parent) : QIODevice(parent), source_(source) {}
@@ -22,22 +24,30 @@ qint64 TPcmStream::bytesAvailable() const
 
 qint64 TPcmStream::readData(char* data, qint64 maxSize)
 {
-    if (ended_)
-        return 0;
-    qint64 count = source_.Read(data, maxSize);
-    if (count > 0)
-        return count;
-    ++completed_;
-    emit PlayEnded();
-    if (repeat_) {
+    const qint64 frame = std::max(1, source_.Format().bytesPerFrame());
+    qint64 total = 0;
+    bool rewound = false;
+    while (!ended_ && maxSize - total >= frame) {
+        const qint64 count = source_.Read(data + total, maxSize - total);
+        if (count > 0) {
+            total += count;
+            rewound = false;
+            continue;
+        }
+        if (rewound) {
+            ended_ = true; // a sound without a single frame would repeat forever
+            break;
+        }
+        ++completed_;
+        emit PlayEnded();
+        if (!repeat_) {
+            ended_ = true;
+            break;
+        }
         source_.Rewind();
-        count = source_.Read(data, maxSize);
-        if (count > 0)
-            return count;
+        rewound = true;
     }
-    // Not repeating, or a sound without a single frame: nothing more comes.
-    ended_ = true;
-    return 0;
+    return total;
 }
 
 } // namespace karvel
