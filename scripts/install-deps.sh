@@ -10,6 +10,7 @@ packages=(
   dbus dbus-bin python3 python3-dbus python3-gi
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   clang libclang-rt-14-dev libmodbus-dev
+  qt6-multimedia-dev libfluidsynth-dev fluid-soundfont-gm fonts-liberation
 )
 
 missing=()
