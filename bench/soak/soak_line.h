@@ -29,13 +29,15 @@ public:
     // The first tab is selected, as in a window just opened: its terminal is drawn.
     int SelectedTab() const override { return tabs_ > 0 ? 0 : -1; }
     void RepaintTabs() override {}
-    void SetGroupCaption(const std::string&) override {}
+    // Called at every polling step that ends on the selected terminal.
+    void SetGroupCaption(const std::string&) override { ++steps; }
     void ShowModelMenus(bool) override {}
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void ShowWindow() override {}
     TSlotDisplay* Display() override { return &display_; }
 
     std::vector<std::string> messages;
+    int steps = 0;
 
 private:
     int tabs_ = 0;
