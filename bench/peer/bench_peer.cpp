@@ -1,7 +1,7 @@
 // bench_peer: the same number of request and answer exchanges over the same kind of pty
 // pair, by this system's serial port and framing against karvel-sim and by a libmodbus
 // RTU master against a libmodbus slave, unpaced and paced at the line speed.
-// Usage: bench_peer [--exchanges N] [--baud 19200]
+// Usage: bench_peer [--exchanges N] [--baud 19200] [--only karvel|libmodbus] (--only: for profiling)
 #include "peer_karvel.h"
 #include "peer_modbus.h"
 
@@ -33,12 +33,15 @@ int main(int argc, char** argv)
 {
     int exchanges = 2000;
     int baud = 19200;
+    std::string only;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--exchanges")
             exchanges = std::atoi(argv[i + 1]);
         else if (a == "--baud")
             baud = std::atoi(argv[i + 1]);
+        else if (a == "--only")
+            only = argv[i + 1];
     }
     QCoreApplication app(argc, argv);
     QTemporaryDir work;
@@ -48,12 +51,14 @@ int main(int argc, char** argv)
     bool ok = true;
     for (const bool paced : {false, true}) {
         const char* mode = paced ? "paced" : "unpaced";
-        const TRunResult m = RunModbus(exchanges, paced, baud);
-        const TRunResult k = RunKarvel(work.path() + (paced ? "/paced" : "/unpaced"), exchanges, paced, baud);
+        const TRunResult m = only == "karvel" ? TRunResult{} : RunModbus(exchanges, paced, baud);
+        const TRunResult k = only == "libmodbus" ? TRunResult{}
+                                                 : RunKarvel(work.path() + (paced ? "/paced" : "/unpaced"), exchanges,
+                                                             paced, baud);
         Print(mode, k);
         Print(mode, m);
         Ratio(mode, k, m);
-        ok = ok && k.exchanges > 0 && m.exchanges > 0;
+        ok = ok && (only == "libmodbus" || k.exchanges > 0) && (only == "karvel" || m.exchanges > 0);
     }
     return ok ? 0 : 1;
 }
