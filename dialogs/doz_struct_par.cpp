@@ -134,20 +134,35 @@ void TDozStructPar::ParamRequested(int line, uint16_t externNum, bool sTypeMeh)
 
 bool TDozStructPar::Show(uint8_t pos, uint8_t eNum, const TDosageStructure& dosageStructure)
 {
-    tecDoz_ = eNum;
-    source_ = requests_.Take(eNum, dosageStructure, lines_);
-    if (!source_.terminal)
+    const TDozSource source = requests_.Take(eNum, dosageStructure, lines_);
+    if (!source.terminal)
         return false;
+    waiting_.push_back({source, pos, dosageStructure});
+    if (open_)
+        return true;
+    open_ = true;
+    while (!waiting_.empty()) {
+        const TArrival arrival = waiting_.front();
+        waiting_.erase(waiting_.begin());
+        Present(arrival);
+    }
+    open_ = false;
+    return true;
+}
+
+void TDozStructPar::Present(const TArrival& arrival)
+{
+    source_ = arrival.source;
     tecLine_ = static_cast<uint16_t>(source_.line);
+    tecDoz_ = source_.terminal->ExternNum;
     // The captions follow the terminal the values came from, whichever line asked last.
     InitBerorShow(source_.terminal->TypeWMeh);
-    const TDozTexts texts = DozTexts(dosageStructure, pos);
+    const TDozTexts texts = DozTexts(arrival.values, arrival.pos);
     for (int row = 0; row < kDozRows; ++row)
         edits_[static_cast<size_t>(row)]->setText(texts[static_cast<size_t>(row)]);
     statusPanel_->clear();
     exec();
     source_ = {};
-    return true;
 }
 
 bool TDozStructPar::BitBtn1Click()

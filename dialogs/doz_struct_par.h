@@ -8,6 +8,7 @@
 #include <QDialog>
 
 #include <array>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -35,6 +36,8 @@ public:
     // The terminal's parameters arrived (bound to every terminal's FOnReadDozeParam through
     // the core's DozStructParShow): fills the edits and shows the window modally. False,
     // without showing anything, when the terminal cannot be told (see TDozRequests).
+    // Parameters of another line that arrive while the window is open (the other lines go
+    // on polling) wait and are shown when it closes; the window open is left alone.
     bool Show(uint8_t pos, uint8_t eNum, const TDosageStructure& dosageStructure);
 
     // "Записаь параметры": checks and converts the six rows; on success stores the device
@@ -50,12 +53,20 @@ public:
     QPushButton* CancelButton() const { return cancelBtn_; }
 
 private:
+    struct TArrival {
+        TDozSource source;
+        uint8_t pos;
+        TDosageStructure values;
+    };
+    void Present(const TArrival& arrival);
     void BuildRows(QWidget* box);
     void BuildButtons(QWidget* box);
 
     TLineLookup lines_;
     TDozRequests requests_;
     TDozSource source_;
+    bool open_ = false;
+    std::vector<TArrival> waiting_;
     uint16_t tecLine_ = 0;
     uint16_t tecDoz_ = 0;
     std::array<QLabel*, kDozRows> captions_{};

@@ -103,6 +103,41 @@ TEST_F(DozWindow, WritesTheDeviceIntegersIntoTheTerminalItCameFromAndRecordsTheW
     EXPECT_NE(At(2, 1).Status, 11);
 }
 
+TEST_F(DozWindow, ParametersOfAnotherLineArrivingMeanwhileWaitUntilTheWindowCloses)
+{
+    window.ParamRequested(1, 1, true);
+    window.ParamRequested(2, 1, false);
+    QString firstText;
+    int firstLine = 0;
+    QString secondText;
+    int secondLine = 0;
+    Operate([&] {
+        // Line 2 goes on polling while line 1's window is open: its answer comes now.
+        Answer(At(2, 1), ReadDozAnswer(16, 700, 1, 1, 1, 1, 1));
+        firstText = window.Edit(0)->text();
+        firstLine = window.TecLine();
+        window.Edit(0)->setText("12");
+        window.WriteButton()->click();
+        Operate([&] {
+            secondText = window.Edit(0)->text();
+            secondLine = window.TecLine();
+            window.Edit(0)->setText("8");
+            window.WriteButton()->click();
+        });
+    });
+    Answer(At(1, 1), ReadDozAnswer(6, 500, 1, 1, 1, 1, 1));
+    EXPECT_EQ(firstText, "5.00");
+    EXPECT_EQ(firstLine, 1);
+    EXPECT_EQ(secondText, "7.00");
+    EXPECT_EQ(secondLine, 2);
+    EXPECT_EQ(At(1, 1).DosageStructure.TankageLadel, 1200);
+    EXPECT_EQ(At(2, 1).DosageStructure.TankageLadel, 800);
+    EXPECT_EQ(At(1, 1).Status, 11);
+    // Line 2's terminal had finished its answer already: the write goes out after its
+    // next good answer.
+    EXPECT_EQ(At(2, 1).subStatus, 11);
+}
+
 TEST_F(DozWindow, CaptionsAndTooltipsFollowTheTerminalTheValuesCameFrom)
 {
     window.ParamRequested(1, 0, true);
