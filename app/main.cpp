@@ -4,9 +4,12 @@
 #include "main_window.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QSocketNotifier>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,6 +32,30 @@ const char* kHelp =
     "~/.config/Vistam/Karvel_net.reg); serial port COMn is the link\n"
     "$XDG_CONFIG_HOME/Vistam/dosdevices/comN when it exists, else /dev/ttyS<n-1>.\n";
 
+int signalPipe[2] = {-1, -1};
+
+void OnTerminate(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
+}
+
+// A logout or a service manager ends the program like closing its main window: the ports
+// close, the accounting object is released and the log gets its stop line.
+void QuitOnTerminateSignals(QApplication& app)
+{
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QApplication::quit(); });
+    struct sigaction action {};
+    action.sa_handler = OnTerminate;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -43,6 +70,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Karvel_Net"));
     QApplication::setQuitOnLastWindowClosed(false); // only the main window ends the program
+    QuitOnTerminateSignals(app);
     karvel::TForm1 mainWindow(karvel::CoreOptionsFromArguments(QApplication::arguments()));
     mainWindow.show();
     mainWindow.CreateWindows();

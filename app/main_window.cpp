@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -32,9 +33,9 @@ TForm1::TForm1(TCoreOptions options)
     statusBar()->setSizeGripEnabled(false);
     statusBar()->hide(); // shown only while booked changes wait for the accounting server
     setCentralWidget(new QWidget(this));
-    centralWidget()->setFixedHeight(0); // the window is its toolbar
+    centralWidget()->setFixedHeight(0);
+    layout()->setSizeConstraint(QLayout::SetFixedSize); // the window is its toolbar
     move(0, 0);
-    adjustSize();
 }
 
 TForm1::~TForm1()
@@ -227,7 +228,6 @@ void TForm1::AccountingTrouble(const QString& text)
 {
     accountingStatus_->setText(text);
     statusBar()->setVisible(!text.isEmpty());
-    adjustSize();
 }
 
 QString TForm1::AccountingStatus() const { return accountingStatus_->text(); }
