@@ -1,6 +1,7 @@
 # What `cmake --install` places and how CPack makes a Debian package of it.
 include(GNUInstallDirs)
 
+install(PROGRAMS ${CMAKE_CURRENT_LIST_DIR}/karvel-net-start DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/karvel-net.desktop ${CMAKE_CURRENT_LIST_DIR}/karvelc.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/app/icons/about-picture.png
