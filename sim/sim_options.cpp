@@ -14,7 +14,7 @@ constexpr int kMaxTerminals = 30;
 constexpr uint32_t kMaxPortionRaw = 999999;
 constexpr int kStandardBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
-struct TerminalSpec {
+struct TerminalArgs {
     std::string net, model, product, portion, decimals;
 };
 
@@ -90,13 +90,13 @@ private:
     bool Net(const std::string& option, const std::string& text, std::vector<uint8_t>& into);
     bool Rate(const std::string& option, const std::string& text, double& into);
     bool Resolve();
-    bool MakeTerminal(const TerminalSpec& spec);
+    bool MakeTerminal(const TerminalArgs& args);
 
     const std::vector<std::string>& args_;
     std::string configHome_, home_;
     SimOptions o_;
     std::string error_;
-    std::vector<TerminalSpec> specs_;
+    std::vector<TerminalArgs> specs_;
     std::string listModel_ = "KR200";
     std::string listNets_;
     std::string portion_ = "50";
@@ -256,26 +256,26 @@ bool Parser::Rate(const std::string& option, const std::string& text, double& in
     return true;
 }
 
-bool Parser::MakeTerminal(const TerminalSpec& spec)
+bool Parser::MakeTerminal(const TerminalArgs& args)
 {
     TerminalConfig config;
-    const auto net = ParseInt(spec.net, 1, 254);
+    const auto net = ParseInt(args.net, 1, 254);
     if (!net)
-        return Fail("network number must be 1..254 (FF cannot be framed), got '" + spec.net + "'");
+        return Fail("network number must be 1..254 (FF cannot be framed), got '" + args.net + "'");
     config.net = static_cast<uint8_t>(*net);
-    const auto model = ParseModel(spec.model);
+    const auto model = ParseModel(args.model);
     if (!model)
-        return Fail("model must be KR100 or KR200, got '" + spec.model + "'");
+        return Fail("model must be KR100 or KR200, got '" + args.model + "'");
     config.model = *model;
-    config.product = spec.product.empty() ? "Продукт " + spec.net : spec.product;
-    const auto decimals = ParseInt(spec.decimals.empty() ? decimals_ : spec.decimals, 0, 7);
+    config.product = args.product.empty() ? "Продукт " + args.net : args.product;
+    const auto decimals = ParseInt(args.decimals.empty() ? decimals_ : args.decimals, 0, 7);
     if (!decimals)
-        return Fail("decimals must be 0..7 for terminal " + spec.net);
+        return Fail("decimals must be 0..7 for terminal " + args.net);
     config.decimals = static_cast<int>(*decimals);
-    const std::string portionText = spec.portion.empty() ? portion_ : spec.portion;
+    const std::string portionText = args.portion.empty() ? portion_ : args.portion;
     const auto portion = ParseFixed(portionText, config.decimals);
     if (!portion || *portion == 0 || *portion > kMaxPortionRaw)
-        return Fail("portion '" + portionText + "' of terminal " + spec.net + " must be above 0, have at most " +
+        return Fail("portion '" + portionText + "' of terminal " + args.net + " must be above 0, have at most " +
                     std::to_string(config.decimals) + " decimals and at most six digits");
     config.portionRaw = static_cast<uint32_t>(*portion);
     o_.terminals.push_back(config);
@@ -288,8 +288,8 @@ bool Parser::Resolve()
         for (const std::string& net : Split(listNets_, ','))
             specs_.push_back({net, listModel_, "", "", ""});
     }
-    for (const TerminalSpec& spec : specs_) {
-        if (!MakeTerminal(spec))
+    for (const TerminalArgs& args : specs_) {
+        if (!MakeTerminal(args))
             return false;
     }
     if (o_.terminals.empty())
