@@ -5,7 +5,8 @@
 # Prints the time of each stage. Any finding or failure fails the run.
 # Usage: scripts/ci-evidence.sh [normal-build-dir]     (default build-ci)
 # Environment: KARVEL_FUZZ_SECONDS (per target, default 60), KARVEL_SOAK_SECONDS
-# (default 60), KARVEL_EVIDENCE_STAGES (default "asan tsan fuzz soak peer").
+# (default 60), KARVEL_EVIDENCE_STAGES (default "asan tsan fuzz soak peer"),
+# KARVEL_EVIDENCE_PREFIX (build folders <prefix>-asan, -tsan, -fuzz; default build-ev).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +15,7 @@ jobs=$(nproc)
 fuzz_seconds=${KARVEL_FUZZ_SECONDS:-60}
 soak_seconds=${KARVEL_SOAK_SECONDS:-60}
 stages=${KARVEL_EVIDENCE_STAGES:-"asan tsan fuzz soak peer"}
+prefix=${KARVEL_EVIDENCE_PREFIX:-build-ev}
 export QT_QPA_PLATFORM=offscreen
 # UBSan only reports unless told to stop; a report must fail the test that caused it.
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
@@ -26,25 +28,26 @@ configure() { # dir, extra cmake arguments...
 }
 
 stage_asan() {
-  # GCC warns falsely under the sanitizers at -O2 (array bounds in Qt headers): warnings
+  # Debug: a sanitizer build without optimisation compiles faster, and GCC's false
+  # warnings under the sanitizers (array bounds in Qt headers) cannot fail it; warnings
   # are held to -Werror by the normal build already.
-  configure build-ev-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEL_SANITIZE=address,undefined -DKARVEL_WERROR=OFF
-  cmake --build build-ev-asan -j"$jobs"
-  ctest --test-dir build-ev-asan --output-on-failure -j"$jobs"
+  configure "$prefix-asan" -DCMAKE_BUILD_TYPE=Debug -DKARVEL_SANITIZE=address,undefined -DKARVEL_WERROR=OFF
+  cmake --build "$prefix-asan" -j"$jobs"
+  ctest --test-dir "$prefix-asan" --output-on-failure -j"$jobs"
 }
 
 stage_tsan() {
-  configure build-ev-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARVEL_SANITIZE=thread -DKARVEL_WERROR=OFF
-  cmake --build build-ev-tsan -j"$jobs" --target karvel_serial_test line_poller_tests line_e2e_tests \
+  configure "$prefix-tsan" -DCMAKE_BUILD_TYPE=Debug -DKARVEL_SANITIZE=thread -DKARVEL_WERROR=OFF
+  cmake --build "$prefix-tsan" -j"$jobs" --target karvel_serial_test line_poller_tests line_e2e_tests \
     hopper_geometry_tests karvel-sim
   # ThreadSanitizer needs the address layout without randomisation on newer kernels;
   # the setting is inherited by every test ctest starts.
-  setarch "$(uname -m)" -R ctest --test-dir build-ev-tsan --output-on-failure -j"$jobs" \
+  setarch "$(uname -m)" -R ctest --test-dir "$prefix-tsan" --output-on-failure -j"$jobs" \
     -R '^(karvel_serial_test|line_poller_tests|line_e2e_tests|hopper_geometry_tests)$'
 }
 
 stage_fuzz() {
-  bash scripts/ci-fuzz.sh "$fuzz_seconds"
+  bash scripts/ci-fuzz.sh "$fuzz_seconds" "$prefix-fuzz"
 }
 
 stage_soak() {

@@ -2,11 +2,11 @@
 # Builds the fuzz targets with clang (libFuzzer + AddressSanitizer + UBSan) and runs each
 # for a bounded time on a copy of the seed corpus. Any crash, sanitizer report, leak or
 # time-out fails; the input that caused it is left in build-ev-fuzz/findings/.
-# Usage: scripts/ci-fuzz.sh [seconds-per-target]   (default 60)
+# Usage: scripts/ci-fuzz.sh [seconds-per-target [build-dir]]   (default 60, build-ev-fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-dir=build-ev-fuzz
+dir=${2:-build-ev-fuzz}
 
 CC=clang CXX=clang++ cmake -S fuzz -B "$dir" -G Ninja -DKARVEL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$dir" -j"$(nproc)"

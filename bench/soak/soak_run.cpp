@@ -316,6 +316,7 @@ TSoakOutcome TSoak::Run()
     outcome.settled = WaitUntil([&] { return SimsStill() && Settled(); }, 180000);
     if (!outcome.settled)
         Say("NOT SETTLED: something was not booked or the journal did not drain");
+    outcome.memoryEndKiB = ResidentKiB(); // before the comparison reads the memo file
     for (const auto& [key, r] : Records())
         truth[key].passedEndRaw = r.value("passed_raw").toInteger();
 
@@ -332,7 +333,6 @@ TSoakOutcome TSoak::Run()
     outcome.kept = listener_.kept;
     outcome.mostWaiting = mostWaiting_;
     outcome.messages = listener_.messages;
-    outcome.memoryEndKiB = ResidentKiB();
     Cleanup();
     return outcome;
 }
