@@ -1,1 +1,0 @@
-#include "soak_line.h"
