@@ -32,9 +32,9 @@ inline QTimer* WhenModal(std::function<void(QWidget*)> act, QWidget* notThis = n
 }
 
 // Closes the next message box and hands its text to `text`.
-inline void AnswerMessage(QString* text, QWidget* notThis = nullptr)
+inline QTimer* AnswerMessage(QString* text, QWidget* notThis = nullptr)
 {
-    WhenModal(
+    return WhenModal(
         [text](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             if (text)

@@ -33,12 +33,13 @@ TEST_P(ProductPass, RecordsTheCommandOnlyForTheExactPassword)
     const auto [admin, typed, close, recorded] = GetParam();
     TMain_Karvel terminal(5, "P", true);
     QString message;
-    WhenModal([&, close = close, typed = typed](QWidget* w) {
+    QPointer<QTimer> messageWait;
+    QPointer<QTimer> dialogWait = WhenModal([&, close = close, typed = typed](QWidget* w) {
         auto* dialog = qobject_cast<TPasswordDlg*>(w);
         ASSERT_NE(dialog, nullptr);
         dialog->PasswordEdit()->insert(QString::fromUtf8(typed));
         if (!recorded)
-            AnswerMessage(&message, dialog);
+            messageWait = AnswerMessage(&message, dialog);
         switch (close) {
         case Close::Ok:
             dialog->OkButton()->click();
@@ -57,6 +58,9 @@ TEST_P(ProductPass, RecordsTheCommandOnlyForTheExactPassword)
     EXPECT_EQ(N2Click(nullptr, QString::fromUtf8(admin), &terminal), recorded);
     EXPECT_EQ(terminal.subStatus, recorded ? 14 : 0);
     EXPECT_EQ(message, recorded ? QString() : kWrongPasswordText);
+    // A dialog or message that never came leaves nothing waiting for the next case.
+    delete dialogWait.data();
+    delete messageWait.data();
 }
 
 INSTANTIATE_TEST_SUITE_P(
