@@ -122,10 +122,12 @@ void TMainCore::CreateAccountServer(const QString& progId)
             Log(LogAccountingFailedLine(Now(), change.line, change.netNum, reason));
         if (listener_)
             listener_->AccountingTrouble(reason);
+        accountingTroubleShown_ = true;
     };
     accountServer_->OnDrained = [this] {
-        if (listener_)
-            listener_->AccountingTrouble(QString());
+        if (listener_ && accountingTroubleShown_)
+            listener_->AccountingTrouble(QString()); // everything kept went out
+        accountingTroubleShown_ = false;
     };
     // Changes an earlier run could not deliver go out once the event loop runs.
     QMetaObject::invokeMethod(accountServer_.get(), &TAccountForwarder::Resume, Qt::QueuedConnection);

@@ -120,6 +120,7 @@ private:
     bool soundMode_ = false;
     QString soundFileName_;
     TStateLists stateLists_;
+    bool accountingTroubleShown_ = false; // the listener shows kept changes
     bool destroyed_ = false;
 };
 

@@ -500,6 +500,9 @@ TEST_F(ForwardingTest, AServerThatWasRestartedGetsANewObjectAndTheKeptChanges)
     server = std::make_unique<TRecorderProcess>(name);
     ASSERT_TRUE(WaitUntil([&] { return core_->AccountServer()->Waiting() == 0; }));
     EXPECT_EQ(server->Calls(), (QStringList{"CreateObject", Sent(300, 3), Sent(301, 3)}));
+    ASSERT_GE(listener_.trouble.size(), 2);
+    EXPECT_FALSE(listener_.trouble.first().isEmpty());
+    EXPECT_TRUE(listener_.trouble.last().isEmpty()) << "the status line clears once the journal went out";
 }
 
 TEST_F(ForwardingTest, ARestartSeenOnTheBusIsFollowedWithoutAFailedCall)
