@@ -106,7 +106,8 @@ void TDoz_Karvel::BedResponse()
     Connect = false;
     Weight = " ??? ";
     C_is_cheng = false;
-    c_old = 0;
+    // The booked total is kept: after the link returns only what was weighed since the
+    // last booking is booked, never everything booked before the loss a second time.
 }
 
 void TDoz_Karvel::DispatchResponse(Packet packet)

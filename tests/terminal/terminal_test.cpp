@@ -208,7 +208,7 @@ TEST_F(TerminalTest, AClearedTotalBooksTheLastPortionOnceItGrowsAgain)
     EXPECT_DOUBLE_EQ(t.c_old, 20.0);
 }
 
-TEST_F(TerminalTest, AfterALinkLossTheWholeStableTotalIsBooked)
+TEST_F(TerminalTest, AfterALinkLossOnlyWhatWasWeighedSinceIsBooked)
 {
     TwoDecimals();
     for (int i = 0; i < 4; ++i)
@@ -218,8 +218,14 @@ TEST_F(TerminalTest, AfterALinkLossTheWholeStableTotalIsBooked)
     for (int i = 0; i < 4; ++i)
         Total(50000);
     LastPortion(100);
+    EXPECT_TRUE(bookings.empty()) << "the total booked before the loss is not booked again";
+    for (int i = 0; i < 19; ++i)
+        t.BedResponse();
+    for (int i = 0; i < 4; ++i)
+        Total(55000);
+    LastPortion(5000);
     ASSERT_EQ(bookings.size(), 1u);
-    EXPECT_DOUBLE_EQ(bookings[0].d, 500.0);
+    EXPECT_DOUBLE_EQ(bookings[0].d, 50.0);
 }
 
 TEST_F(TerminalTest, ChangeBeforeAnyWeightIsDividedByOne)
