@@ -10,6 +10,8 @@
 #include "work_log_lines.h"
 
 #include <QDir>
+#include <QRegularExpression>
+#include <QStringDecoder>
 #include <QFile>
 #include <QFileInfo>
 
@@ -22,23 +24,36 @@ namespace {
 const QString kBdlFile = QStringLiteral("bdl.txt");
 const QString kLogFile = QStringLiteral("log.txt");
 
+// The file is in the 8-bit code page, unless it says otherwise with a byte-order mark (an
+// editor saving "as Unicode"): such a file is read in the encoding it names.
+QString DecodeConnectionFile(const QByteArray& bytes)
+{
+    if (const auto encoding = QStringConverter::encodingForData(bytes)) {
+        QStringDecoder decoder(*encoding);
+        QString text = decoder.decode(bytes);
+        if (text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1);
+        return text;
+    }
+    return FromCp1251(bytes);
+}
+
+QString FirstLine(const QString& text)
+{
+    const qsizetype cut = text.indexOf(QRegularExpression(QStringLiteral("[\\r\\n]")));
+    return cut >= 0 ? text.left(cut) : text;
+}
+
 // The first line of "bdl.txt", without its line break.
 QString ReadConnectionLine(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw TStepError(QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, file.errorString()));
-    QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw TStepError(QStringLiteral("Ошибка чтения файла \"%1\": %2").arg(path, file.errorString()));
-    const qsizetype end = bytes.indexOf('\n');
-    const qsizetype cr = bytes.indexOf('\r');
-    qsizetype cut = end;
-    if (cr >= 0 && (cut < 0 || cr < cut))
-        cut = cr;
-    if (cut >= 0)
-        bytes.truncate(cut);
-    return FromCp1251(bytes);
+    return FirstLine(DecodeConnectionFile(bytes));
 }
 
 } // namespace

@@ -50,11 +50,8 @@ TEST_F(RobustTest, AConnectionFileInAnotherEncodingDoesNotStopTheStart)
 }
 
 // A file that says its encoding with a byte-order mark (what an editor writes when the
-// file is saved "as Unicode") is read in that encoding. Today it is read as Windows-1251
-// whatever it says: the server gets "Ð¡Ñ‚..." for UTF-8, and for UTF-16 the text up to
-// the first zero byte, without any message. Enable once the file's byte-order mark is
-// honoured (or such a file is refused with a message naming it).
-TEST_F(RobustTest, DISABLED_AConnectionFileWithAByteOrderMarkIsReadInItsEncoding)
+// file is saved "as Unicode") is read in that encoding, not as Windows-1251.
+TEST_F(RobustTest, AConnectionFileWithAByteOrderMarkIsReadInItsEncoding)
 {
     const QString text = QStringLiteral("Строка=1");
     struct Case {
