@@ -72,18 +72,17 @@ TLedgerResult Compare(const TLedgerInput& input)
     }
     result.report << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
                          .arg("line", 4).arg("net", 4).arg("weighed kg", 12).arg("booked kg", 12)
-                         .arg("diff kg", 10).arg("re-link kg", 10).arg("booked", 7).arg("received", 8);
+                         .arg("diff kg", 10).arg("link lost", 10).arg("booked", 7).arg("received", 8);
     for (const auto& [key, truth] : input.truth) {
         const int64_t weighed = truth.passedEndRaw - truth.passedStartRaw;
         const int64_t booked = bookedRaw[key];
         const double diff = ToKg(booked - weighed, truth.decimals);
-        const auto extraIt = input.relinkExtra.find(key);
-        const double extra = extraIt != input.relinkExtra.end() ? extraIt->second : 0.0;
+        const auto lossIt = input.linkLosses.find(key);
+        const int losses = lossIt != input.linkLosses.end() ? lossIt->second : 0;
         const auto coreIt = input.coreBookings.find(key);
         const int core = coreIt != input.coreBookings.end() ? coreIt->second : 0;
         const int got = received[key];
         result.differenceKg += diff;
-        result.unexplainedKg += ToKg(ToRaw(diff, truth.decimals) - ToRaw(extra, truth.decimals), truth.decimals);
         if (core > got)
             result.lost += core - got;
         else
@@ -92,7 +91,7 @@ TLedgerResult Compare(const TLedgerInput& input)
                              .arg(key.first, 4).arg(key.second, 4)
                              .arg(ToKg(weighed, truth.decimals), 12, 'f', truth.decimals)
                              .arg(ToKg(booked, truth.decimals), 12, 'f', truth.decimals)
-                             .arg(diff, 10, 'f', truth.decimals).arg(extra, 10, 'f', truth.decimals)
+                             .arg(diff, 10, 'f', truth.decimals).arg(losses, 10)
                              .arg(core, 7).arg(got, 8);
     }
     return result;

@@ -38,13 +38,12 @@ struct TLedgerInput {
     std::vector<TSoakLine> lines;
     std::map<TTerminalKey, TTerminalTruth> truth;
     std::map<TTerminalKey, int> coreBookings;   // changes the program booked
-    std::map<TTerminalKey, double> relinkExtra; // booked total before each link loss, kg
+    std::map<TTerminalKey, int> linkLosses;     // times the program reported the link lost
     std::vector<TMemoBooking> memo;
 };
 
 struct TLedgerResult {
     double differenceKg = 0;        // booked minus weighed, all terminals
-    double unexplainedKg = 0;       // the same without the re-link rebooking
     int wrong = 0;                  // bookings with a product or terminal not configured so
     int lost = 0;                   // booked by the program, never received
     int duplicated = 0;             // received more often than booked

@@ -52,14 +52,13 @@ public:
     }
     void ShowState(const QStringList&) override
     {
-        // Raised while the lost terminal still has its last booked total: after the link
-        // returns, that total is booked a second time.
+        // Raised while the lost terminal still counts as connected.
         if (core == nullptr)
             return;
         for (int line = 1; line <= 4; ++line)
             for (const auto& t : core->LineList(line))
                 if (t->Connect && t->ErrorCount == TDoz_Karvel::kLinkLostAt) {
-                    relinkExtra[{line, t->NetNum}] += t->c_old;
+                    ++linkLosses[{line, t->NetNum}];
                     Say(QStringLiteral("line %1 terminal %2: link lost (booked total %3 kg)")
                             .arg(line).arg(t->NetNum).arg(t->c_old, 0, 'f', 2));
                 }
@@ -69,7 +68,7 @@ public:
 
     TMainCore* core = nullptr;
     std::map<TTerminalKey, int> coreBookings;
-    std::map<TTerminalKey, double> relinkExtra;
+    std::map<TTerminalKey, int> linkLosses;
     QStringList messages;
     int kept = 0;
 };
@@ -320,13 +319,12 @@ TSoakOutcome TSoak::Run()
     for (const auto& [key, r] : Records())
         truth[key].passedEndRaw = r.value("passed_raw").toInteger();
 
-    TLedgerInput input{lines_, truth, listener_.coreBookings, listener_.relinkExtra,
+    TLedgerInput input{lines_, truth, listener_.coreBookings, listener_.linkLosses,
                        ReadMemoLog(dir_ + "/memo.log")};
     const TLedgerResult ledger = Compare(input);
     for (const QString& line : ledger.report)
         std::printf("%s\n", qPrintable(line));
     outcome.differenceKg = ledger.differenceKg;
-    outcome.unexplainedKg = ledger.unexplainedKg;
     outcome.wrong = ledger.wrong;
     outcome.lost = ledger.lost;
     outcome.duplicated = ledger.duplicated;
@@ -352,9 +350,9 @@ void TSoak::Cleanup()
 
 } // namespace
 
-bool TSoakOutcome::Passed(bool strict) const
+bool TSoakOutcome::Passed() const
 {
-    const bool money = std::abs(strict ? differenceKg : unexplainedKg) < 1e-6;
+    const bool money = std::abs(differenceKg) < 1e-6;
     return settled && money && wrong == 0 && lost == 0 && duplicated == 0 && messages.isEmpty() &&
            memoryEndKiB - memoryStartKiB <= kMemoryToleranceKiB;
 }
