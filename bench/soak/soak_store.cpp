@@ -42,35 +42,4 @@ void WriteStore(const QString& storePath, const std::vector<TSoakLine>& lines)
     store.Flush();
 }
 
-TLineModelSetting TStoreLineSettings::ReadModel(const TLineTraits& line)
-{
-    TLineModelSetting setting;
-    try {
-        TConfigStore store(storePath_);
-        const QString key = QString::fromUtf8(line.lineKey);
-        setting.keyExists = store.KeyExists(key);
-        if (setting.keyExists)
-            setting.terminalType = store.ReadBool(key, QStringLiteral("TerminalType"));
-    } catch (const TStepError& error) {
-        setting.error = error.text().toStdString();
-    }
-    return setting;
-}
-
-TLinePortSetting TStoreLineSettings::ReadPort(const TLineTraits& line)
-{
-    TLinePortSetting setting;
-    try {
-        TConfigStore store(storePath_);
-        setting.keyExists = store.KeyExists(kPortParamKey);
-        if (setting.keyExists) {
-            setting.port = store.ReadInteger(kPortParamKey, QString::fromUtf8(line.portValue));
-            setting.speed = store.ReadInteger(kPortParamKey, QString::fromUtf8(line.speedValue));
-        }
-    } catch (const TStepError& error) {
-        setting.error = error.text().toStdString();
-    }
-    return setting;
-}
-
 } // namespace karvel::soak

@@ -3,6 +3,7 @@
 // into the real store file, and the line settings the polling cycles read back from it.
 
 #include "line_poller.h"
+#include "store_line_settings.h"
 
 #include <QString>
 
@@ -27,16 +28,5 @@ std::vector<TSoakLine> SoakLines(int perLine);
 
 // Writes the lines, the communication parameters (19200 bit/s) and the work log switch.
 void WriteStore(const QString& storePath, const std::vector<TSoakLine>& lines);
-
-// The line window's reads of the store: terminal model and port of a line.
-class TStoreLineSettings : public TLineSettingsSource {
-public:
-    explicit TStoreLineSettings(QString storePath) : storePath_(std::move(storePath)) {}
-    TLineModelSetting ReadModel(const TLineTraits& line) override;
-    TLinePortSetting ReadPort(const TLineTraits& line) override;
-
-private:
-    QString storePath_;
-};
 
 } // namespace karvel::soak
