@@ -60,14 +60,14 @@ const char* CounterName(uint8_t number)
 int RequestLength(uint8_t code)
 {
     switch (code) {
-    case kWeight:
-    case kInputs:
-    case kOutputs:
-    case kState:
-    case kReadDosing: return 2;
-    case kCounter:
-    case kCommand: return 3;
-    case kWriteDosing: return 2 + kDosingBytes;
+    case CodeWeight:
+    case CodeInputs:
+    case CodeOutputs:
+    case CodeState:
+    case CodeReadDoz: return 2;
+    case CodeCounter:
+    case CodeCommand: return 3;
+    case CodeWriteDoz: return 2 + kDosingBytes;
     default: return 0;
     }
 }
@@ -86,7 +86,7 @@ SimTerminal::SimTerminal(const TerminalConfig& config, int64_t cycleMs, uint64_t
 
 std::vector<uint8_t> SimTerminal::WeightPacket(uint8_t net, int64_t weightRaw, int decimals)
 {
-    std::vector<uint8_t> packet{net, kWeight};
+    std::vector<uint8_t> packet{net, CodeWeight};
     const uint64_t magnitude = static_cast<uint64_t>(std::llabs(weightRaw));
     AppendBcd3(packet, static_cast<uint32_t>(std::min<uint64_t>(magnitude, kSixDigits)), 3);
     packet.push_back(static_cast<uint8_t>((decimals & 0x07) | (weightRaw < 0 ? 0x80 : 0)));
@@ -95,7 +95,7 @@ std::vector<uint8_t> SimTerminal::WeightPacket(uint8_t net, int64_t weightRaw, i
 
 std::vector<uint8_t> SimTerminal::CounterPacket(uint8_t net, uint8_t number, uint64_t value)
 {
-    std::vector<uint8_t> packet{net, kCounter, number, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> packet{net, CodeCounter, number, 0, 0, 0, 0, 0};
     PackBcd(value, std::span<uint8_t>(packet).subspan(3));
     return packet;
 }
@@ -116,20 +116,20 @@ Answer SimTerminal::Respond(std::span<const uint8_t> request, int64_t nowMs)
 
     const Model model = config_.model;
     switch (code) {
-    case kWeight: {
+    case CodeWeight: {
         const int64_t w = cycle_.WeightRaw();
         return {WeightPacket(config_.net, w, config_.decimals), "weight " + WeightText(w)};
     }
-    case kInputs: {
+    case CodeInputs: {
         const uint16_t in = InputsOf(model, cycle_);
-        auto packet = Head(kInputs);
+        auto packet = Head(CodeInputs);
         packet.push_back(static_cast<uint8_t>(in & 0xFF));
         packet.push_back(static_cast<uint8_t>(in >> 8));
         return {packet, "inputs on: " + ActiveList(in)};
     }
-    case kOutputs: {
+    case CodeOutputs: {
         const uint16_t out = OutputsOf(model, cycle_);
-        auto packet = Head(kOutputs);
+        auto packet = Head(CodeOutputs);
         if (model == Model::KR200) {
             packet.push_back(static_cast<uint8_t>(out & 0xFF));
             packet.push_back(static_cast<uint8_t>(out >> 8));
@@ -138,16 +138,16 @@ Answer SimTerminal::Respond(std::span<const uint8_t> request, int64_t nowMs)
         }
         return {packet, "outputs active: " + ActiveList(out)};
     }
-    case kState: {
-        auto packet = Head(kState);
+    case CodeState: {
+        auto packet = Head(CodeState);
         packet.push_back(cycle_.StateBits());
         const uint8_t bits = cycle_.StateBits();
         return {packet, bits == 0x08 ? "state: stop/pause" : bits == 0x02 ? "state: unloading" : bits == 0x04 ? "state: loading" : "state: product pass"};
     }
-    case kCounter: return RespondCounter(request[2]);
-    case kReadDosing: return RespondReadDosing();
-    case kWriteDosing: return RespondWriteDosing(request.subspan(2));
-    case kCommand: return RespondCommand(request[2]);
+    case CodeCounter: return RespondCounter(request[2]);
+    case CodeReadDoz: return RespondReadDosing();
+    case CodeWriteDoz: return RespondWriteDosing(request.subspan(2));
+    case CodeCommand: return RespondCommand(request[2]);
     default: return {{}, "not answered"};
     }
 }
@@ -180,7 +180,7 @@ Answer SimTerminal::RespondCounter(uint8_t number)
 
 Answer SimTerminal::RespondReadDosing() const
 {
-    auto packet = Head(kReadDosing);
+    auto packet = Head(CodeReadDoz);
     AppendBcd3(packet, dosing_.portion, 3);
     AppendBcd3(packet, dosing_.holdTime, 2);
     AppendBcd3(packet, dosing_.gateTime, 2);
@@ -205,7 +205,7 @@ Answer SimTerminal::RespondWriteDosing(std::span<const uint8_t> data)
     dosing_ = d;
     cycle_.SetPortion(d.portion);
     cycle_.SetDoseLimit(uint64_t{d.limitedDose} * 100); // t x 10 -> kg, same decimals
-    return {Head(kWriteDosing), "dosing parameters written, portion " + WeightText(d.portion)};
+    return {Head(CodeWriteDoz), "dosing parameters written, portion " + WeightText(d.portion)};
 }
 
 Answer SimTerminal::RespondCommand(uint8_t command)
@@ -238,7 +238,7 @@ Answer SimTerminal::RespondCommand(uint8_t command)
         what = "unknown command, acknowledged without effect";
         break;
     }
-    return {Head(kCommand), "command " + std::to_string(command) + ": " + what};
+    return {Head(CodeCommand), "command " + std::to_string(command) + ": " + what};
 }
 
 } // namespace karvel::sim

@@ -4,6 +4,8 @@
 
 #include "sim_cycle.h"
 
+#include "d_karvel.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -27,17 +29,6 @@ struct DosingParameters {
     uint32_t emptyWeight = 0; // threshold of the empty hopper, weight units, 6 digits
     uint32_t capacity = 0;    // set productivity, t/h in weight units, 6 digits
     uint32_t limitedDose = 0; // limited dose, t in weight units x 10, 6 digits
-};
-
-enum RequestCode : uint8_t {
-    kWeight = 0xC3,
-    kInputs = 0xC4,
-    kOutputs = 0xC5,
-    kState = 0xBF,
-    kCounter = 0xC8,
-    kReadDosing = 0xB3,
-    kWriteDosing = 0xB4,
-    kCommand = 0xDF,
 };
 
 enum CommandCode : uint8_t {
