@@ -97,8 +97,39 @@ int runServer(QApplication &app, StartMode mode)
 
 } // namespace
 
+const char *const kHelp =
+    "KarvelC - the test accounting server\n"
+    "\n"
+    "Owns \"KarvelC.DataControlServ\" on the session bus and writes every booked change it\n"
+    "receives from Karvel_Net as one line in its window, so an installer can check the\n"
+    "accounting link without the real accounting system.\n"
+    "\n"
+    "Usage: KarvelC [/RegServer | /UnregServer | /Automation | /Embedding]\n"
+    "  (switches are case-insensitive and may start with / or -)\n"
+    "  /RegServer    write the bus activation file and exit\n"
+    "                ($XDG_DATA_HOME/dbus-1/services/KarvelC.DataControlServ.service)\n"
+    "  /UnregServer  remove it and exit\n"
+    "  /Automation, /Embedding  started by the bus: ends when its last object is released\n"
+    "  (none)        started by a user: runs until its window is closed\n"
+    "\n"
+    "KARVELC_MEMO_LOG=FILE also appends each line of the window to FILE.\n";
+
+static bool helpAsked(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--help" || arg == "-h" || arg == "/?" || arg == "-?")
+            return true;
+    }
+    return false;
+}
+
 int main(int argc, char *argv[])
 {
+    if (helpAsked(argc, argv)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
