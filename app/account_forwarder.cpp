@@ -44,6 +44,7 @@ void TAccountForwarder::Keep(const TBookedChange& change, const QString& error, 
     const bool durable = journal_.Append(change);
     if ((report || !durable) && OnKept)
         OnKept(change, error, durable);
+    outageReported_ = outageReported_ || report;
 }
 
 std::optional<QString> TAccountForwarder::Connect(const QString& connection)
@@ -99,6 +100,7 @@ void TAccountForwarder::SendFront()
         }
         inFlight_ = false;
         lastError_.clear();
+        outageReported_ = false;
         retry_.stop();
         if (OnDrained)
             OnDrained();
@@ -110,6 +112,13 @@ void TAccountForwarder::Failed(const QString& error)
     inFlight_ = false;
     lastError_ = error;
     retry_.start();
+    // Changes that went behind without a failed call of their own (the server was seen
+    // leaving the bus first) are reported once, when sending them fails.
+    if (!outageReported_ && !journal_.Empty()) {
+        outageReported_ = true;
+        if (OnKept)
+            OnKept(journal_.Front(), error, true);
+    }
 }
 
 } // namespace karvel

@@ -55,6 +55,7 @@ private:
     TAccountJournal journal_;
     QTimer retry_;
     bool inFlight_ = false;
+    bool outageReported_ = false; // this outage was told through OnKept
     QString lastError_;
 };
 

@@ -519,6 +519,24 @@ TEST_F(ForwardingTest, ARestartSeenOnTheBusIsFollowedWithoutAFailedCall)
     EXPECT_TRUE(listener_.trouble.isEmpty()) << listener_.trouble.join(" / ").toStdString();
 }
 
+TEST_F(ForwardingTest, AServerSeenLeavingTheBusIsReportedOnceWhileChangesWait)
+{
+    const QString name = UniqueName("KarvelT.Gone");
+    auto server = std::make_unique<TRecorderProcess>(name);
+    Start(name, false);
+    server->Kill();
+    ASSERT_TRUE(WaitUntil([&] { return core_->AccountServer()->Client().NeedsRecreate(); }));
+    Book(500, 5); // no call of its own: it goes behind at once
+    Book(501, 5);
+    ASSERT_TRUE(WaitUntil([&] { return !listener_.trouble.isEmpty(); }));
+    EXPECT_EQ(listener_.trouble.size(), 1) << "one report per outage";
+    EXPECT_EQ(core_->AccountServer()->Waiting(), 2u);
+    server = std::make_unique<TRecorderProcess>(name);
+    ASSERT_TRUE(WaitUntil([&] { return core_->AccountServer()->Waiting() == 0; }, 15000));
+    EXPECT_EQ(server->Calls(), (QStringList{"CreateObject", Sent(500, 5), Sent(501, 5)}));
+    EXPECT_TRUE(listener_.trouble.last().isEmpty()) << "cleared once sent";
+}
+
 TEST_F(ForwardingTest, ChangesKeptByAnEarlierRunGoOutAfterStartUp)
 {
     TRecorderProcess server(UniqueName("KarvelT.Earlier"));

@@ -65,7 +65,7 @@ void RobustTest::StartProgram()
 {
     core = std::make_unique<TMainCore>(options, &listener);
     core->StartUp();
-    settings_ = std::make_unique<soak::TStoreLineSettings>(storePath);
+    settings_ = std::make_unique<TStoreLineSettings>(storePath);
     for (int line = 1; line <= 4; ++line) {
         if (core->LineList(line).empty())
             continue;

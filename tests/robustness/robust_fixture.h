@@ -62,7 +62,7 @@ protected:
     std::unique_ptr<TMainCore> core;
 
 private:
-    std::unique_ptr<soak::TStoreLineSettings> settings_;
+    std::unique_ptr<TStoreLineSettings> settings_;
     std::array<soak::TQuietView, 4> views_;
     std::vector<std::unique_ptr<TLinePoller>> pollers_;
 };
