@@ -45,6 +45,7 @@ struct CommandButton {
     const char* caption;
     int x, width;
     QColor colour;
+    void (TFormLine::*click)();
 };
 
 } // namespace
@@ -92,7 +93,10 @@ QGroupBox* TFormLine::BuildCommandButtons(QWidget* parent)
     auto* box = new QGroupBox(parent);
     box->setGeometry(8, 24, 465, 217);
     const CommandButton buttons[] = {
-        {"Старт", 8, 129, QColor(0, 128, 0)}, {"Стоп", 136, 129, kMaroon}, {"Параметры", 264, 193, QColor(0, 0, 255)}};
+        {"Старт", 8, 129, QColor(0, 128, 0), &TFormLine::StartBtnClick},
+        {"Стоп", 136, 129, kMaroon, &TFormLine::StopBtnClick},
+        {"Параметры", 264, 193, QColor(0, 0, 255), &TFormLine::ParamBtnClick},
+    };
     for (const CommandButton& b : buttons) {
         auto* button = new QPushButton(QString::fromUtf8(b.caption), box);
         button->setGeometry(b.x, 176, b.width, 33);
@@ -100,12 +104,7 @@ QGroupBox* TFormLine::BuildCommandButtons(QWidget* parent)
         QPalette palette = button->palette();
         palette.setColor(QPalette::ButtonText, b.colour);
         button->setPalette(palette);
-        if (b.x == 8)
-            connect(button, &QPushButton::clicked, this, [this] { Command(TLineCommand::Start); });
-        else if (b.x == 136)
-            connect(button, &QPushButton::clicked, this, [this] { Command(TLineCommand::Stop); });
-        else
-            connect(button, &QPushButton::clicked, this, &TFormLine::ParamBtnClick);
+        connect(button, &QPushButton::clicked, this, b.click);
     }
     return box;
 }
@@ -188,6 +187,10 @@ void TFormLine::FormCreate()
 }
 
 void TFormLine::Command(TLineCommand command) { poller_->Command(command); }
+
+void TFormLine::StartBtnClick() { Command(TLineCommand::Start); }
+
+void TFormLine::StopBtnClick() { Command(TLineCommand::Stop); }
 
 void TFormLine::ProductPass()
 {

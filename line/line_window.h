@@ -77,6 +77,8 @@ private:
     void BuildHopper(QGroupBox* box);
     void BuildMenus();
     void Command(TLineCommand command);
+    void StartBtnClick();
+    void StopBtnClick();
     void ProductPass();
     void ParamBtnClick();
 
