@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -158,6 +159,21 @@ TEST_F(KarvelNetWindows, ABookedChangeShowsInTheLineAndReachesTheServer)
     ASSERT_TRUE(WaitUntil([&] { return ReadFile(MEMO_LOG).contains("Линия 1"); }, 10000));
     EXPECT_TRUE(ReadFile(MEMO_LOG).contains(QRegularExpression("Продукт: (Пшеница|Ячмень) Сетевой номер:[56];")))
         << ReadFile(MEMO_LOG).toStdString();
+}
+
+TEST_F(KarvelNetWindows, TheStopButtonStopsTheSelectedWeigherOnly)
+{
+    TFormLine& line = window->Line(1);
+    line.Tabs().setCurrentIndex(1);
+    QPushButton* stop = nullptr;
+    for (QPushButton* button : line.findChildren<QPushButton*>())
+        if (button->text() == "Стоп")
+            stop = button;
+    ASSERT_NE(stop, nullptr);
+    stop->click();
+    auto running = [&](int net) { return sim1.Record()[net].value("running").toBool(); };
+    ASSERT_TRUE(WaitUntil([&] { return !running(6); }, 5000));
+    EXPECT_TRUE(running(5));
 }
 
 TEST_F(KarvelNetWindows, ALostLinkReachesTheStateWindowAndTheLog)
