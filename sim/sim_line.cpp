@@ -1,5 +1,7 @@
 #include "sim_line.h"
 
+#include "sim_feed_port.h"
+
 #include "sim_text.h"
 
 #include <cstdlib>
@@ -7,18 +9,8 @@
 
 namespace karvel::sim {
 
-// The decoder only needs a port that is open and reading; the simulator has no port
-// object of its own, it hands the bytes in directly.
-class SimLine::Port : public TPortLink {
-public:
-    bool Connected() const override { return true; }
-    bool ReadActive() const override { return true; }
-    void SetReadActive(bool) override {}
-    bool PutClearEvents() const override { return false; }
-    void SetPutClearEvents(bool) override {}
-    bool WriteBuffer(const uint8_t*, uint16_t) override { return false; }
-    void Feed(uint8_t byte) const { DeliverRead(&byte, 1, 0); }
-};
+// The simulator has no port object of its own: it feeds the decoder directly.
+class SimLine::Port : public FeedPort {};
 
 SimLine::SimLine(const LineSetup& setup, int64_t nowMs)
     : faults_(setup.faults, setup.seed), port_(std::make_unique<Port>()), decoder_(std::make_unique<TComVistam>())

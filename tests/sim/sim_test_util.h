@@ -3,7 +3,7 @@
 // the bytes the simulator sends.
 
 #include "com_vistam.h"
-#include "port_link.h"
+#include "sim_feed_port.h"
 #include "sim_faults.h"
 
 #include <cstdint>
@@ -36,17 +36,7 @@ public:
     std::vector<uint8_t> errors;
 
 private:
-    class Port : public TPortLink {
-    public:
-        bool Connected() const override { return true; }
-        bool ReadActive() const override { return true; }
-        void SetReadActive(bool) override {}
-        bool PutClearEvents() const override { return false; }
-        void SetPutClearEvents(bool) override {}
-        bool WriteBuffer(const uint8_t*, uint16_t) override { return true; }
-        void Feed(uint8_t b) const { DeliverRead(&b, 1, 0); }
-    };
-    Port port_;
+    sim::FeedPort port_;
     TComVistam framing_;
 };
 
