@@ -33,14 +33,16 @@ QWidget* Heading(QWidget* parent)
     picture->setFrameShadow(QFrame::Sunken);
     picture->setAlignment(Qt::AlignCenter);
 
-    QLabel* title = Text(QStringLiteral("ProductName"), QStringLiteral("Автоматизированный учет"), panel);
+    QLabel* title =
+        Text(QStringLiteral("ProductName"), QStringLiteral("Автоматизированный учет"), panel);
     QFont bold = title->font();
     bold.setBold(true);
     bold.setPointSize(bold.pointSize() + 2);
     title->setFont(bold);
 
     auto* versionRow = new QHBoxLayout;
-    versionRow->addWidget(Text(QStringLiteral("VersionLabel"), QStringLiteral("Версия ПО:"), panel));
+    versionRow->addWidget(
+        Text(QStringLiteral("VersionLabel"), QStringLiteral("Версия ПО:"), panel));
     versionRow->addWidget(Text(QStringLiteral("Version"), TAboutBox::kVersion, panel));
     versionRow->addStretch();
 
@@ -64,17 +66,19 @@ QWidget* Notes(QWidget* parent)
     box->setFrameShape(QFrame::StyledPanel);
     box->setFrameShadow(QFrame::Sunken);
     auto* column = new QVBoxLayout(box);
-    QLabel* note = Text(QStringLiteral("Comments"),
-                        QStringLiteral("Осуществляется полная поддержка только для версии ПО терминала:\n"
-                                       "KR-100 — версия 3.x\n"
-                                       "KR-200 — версия 1.x"),
-                        box);
+    QLabel* note =
+        Text(QStringLiteral("Comments"),
+             QStringLiteral("Осуществляется полная поддержка только для версии ПО терминала:\n"
+                            "KR-100 — версия 3.x\n"
+                            "KR-200 — версия 1.x"),
+             box);
     column->addWidget(note);
     column->addSpacing(6);
-    column->addWidget(Text(QStringLiteral("Copyright"),
-                           QStringLiteral("Разработчик: Vistam\n"
-                                          "По вопросам поддержки обращайтесь к поставщику системы."),
-                           box));
+    column->addWidget(
+        Text(QStringLiteral("Copyright"),
+             QStringLiteral("Разработчик: Vistam\n"
+                            "По вопросам поддержки обращайтесь к поставщику системы."),
+             box));
     return box;
 }
 

@@ -17,7 +17,8 @@ const QString kBusPath = QStringLiteral("/org/freedesktop/DBus");
 
 bool ValidIdentifier(const QString& id)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*(\\.[A-Za-z_][A-Za-z0-9_]*)+$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*(\\.[A-Za-z_][A-Za-z0-9_]*)+$"));
     return id.size() <= 255 && pattern.match(id).hasMatch();
 }
 
@@ -34,7 +35,8 @@ std::optional<QString> ErrorOf(const QDBusMessage& reply)
 
 TAccountClient::TAccountClient(QDBusConnection bus, QString progId, int timeoutMs)
     : bus_(std::move(bus)), progId_(std::move(progId)), timeoutMs_(timeoutMs),
-      watcher_(std::make_unique<QDBusServiceWatcher>(progId_, bus_, QDBusServiceWatcher::WatchForOwnerChange))
+      watcher_(std::make_unique<QDBusServiceWatcher>(progId_, bus_,
+                                                     QDBusServiceWatcher::WatchForOwnerChange))
 {
     QObject::connect(watcher_.get(), &QDBusServiceWatcher::serviceOwnerChanged,
                      [this](const QString&, const QString&, const QString& newOwner) {
@@ -43,8 +45,8 @@ TAccountClient::TAccountClient(QDBusConnection bus, QString progId, int timeoutM
                      });
 }
 
-std::unique_ptr<TAccountClient> TAccountClient::Create(const QString& progId, int timeoutMs, QString& error,
-                                                       QDBusConnection bus)
+std::unique_ptr<TAccountClient> TAccountClient::Create(const QString& progId, int timeoutMs,
+                                                       QString& error, QDBusConnection bus)
 {
     if (!ValidIdentifier(progId)) {
         error = AccountErrorText(kInvalidClassString, progId);
@@ -81,8 +83,8 @@ TAccountClient::~TAccountClient()
 
 QString TAccountClient::CurrentOwner() const
 {
-    QDBusMessage ask =
-        QDBusMessage::createMethodCall(kBusService, kBusPath, kBusService, QStringLiteral("GetNameOwner"));
+    QDBusMessage ask = QDBusMessage::createMethodCall(kBusService, kBusPath, kBusService,
+                                                      QStringLiteral("GetNameOwner"));
     ask << progId_;
     const QDBusMessage reply = bus_.call(ask, QDBus::Block, timeoutMs_);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -93,7 +95,8 @@ QString TAccountClient::CurrentOwner() const
 QDBusMessage TAccountClient::FactoryCall() const
 {
     const QString factoryPath = u'/' + QString(progId_).replace(u'.', u'/');
-    return QDBusMessage::createMethodCall(progId_, factoryPath, QString::fromLatin1(kFactoryInterface),
+    return QDBusMessage::createMethodCall(progId_, factoryPath,
+                                          QString::fromLatin1(kFactoryInterface),
                                           QStringLiteral("CreateObject"));
 }
 
@@ -102,7 +105,8 @@ std::optional<QString> TAccountClient::TakeObject(const QDBusMessage& reply)
     if (const auto failed = ErrorOf(reply))
         return failed;
     if (reply.signature() != u"o")
-        return AccountErrorText(kTypeMismatch, QStringLiteral("CreateObject: ") + reply.signature());
+        return AccountErrorText(kTypeMismatch,
+                                QStringLiteral("CreateObject: ") + reply.signature());
     path_ = reply.arguments().constFirst().value<QDBusObjectPath>().path();
     // The sender of the answer is the server that owns the object: when another server
     // takes the name later, the object is gone with the old one.
@@ -124,7 +128,8 @@ QDBusMessage TAccountClient::MethodCall(const QString& interface, const QString&
 std::optional<QString> TAccountClient::Call(const QString& method, const QVariantList& args)
 {
     const QDBusMessage reply =
-        bus_.call(MethodCall(QString::fromLatin1(kDispatchInterface), method, args), QDBus::Block, timeoutMs_);
+        bus_.call(MethodCall(QString::fromLatin1(kDispatchInterface), method, args), QDBus::Block,
+                  timeoutMs_);
     if (reply.type() == QDBusMessage::ErrorMessage && IsGoneError(reply.errorName()))
         gone_ = true;
     return ErrorOf(reply);
@@ -132,7 +137,8 @@ std::optional<QString> TAccountClient::Call(const QString& method, const QVarian
 
 QDBusPendingCall TAccountClient::CallAsync(const QString& method, const QVariantList& args)
 {
-    return bus_.asyncCall(MethodCall(QString::fromLatin1(kDispatchInterface), method, args), timeoutMs_);
+    return bus_.asyncCall(MethodCall(QString::fromLatin1(kDispatchInterface), method, args),
+                          timeoutMs_);
 }
 
 QDBusPendingCall TAccountClient::RecreateAsync()
@@ -150,12 +156,13 @@ void TAccountClient::Release()
 {
     if (path_.isEmpty())
         return;
-    bus_.call(MethodCall(QString::fromLatin1(kUnknownInterface), QStringLiteral("Release"), {}), QDBus::Block,
-              timeoutMs_);
+    bus_.call(MethodCall(QString::fromLatin1(kUnknownInterface), QStringLiteral("Release"), {}),
+              QDBus::Block, timeoutMs_);
     path_.clear();
 }
 
-QVariantList TAccountClient::CountArgs(uint8_t netNum, const QString& product, double countC, double countD)
+QVariantList TAccountClient::CountArgs(uint8_t netNum, const QString& product, double countC,
+                                       double countD)
 {
     return {QVariant::fromValue<uchar>(netNum), product, countC, countD};
 }
@@ -163,7 +170,8 @@ QVariantList TAccountClient::CountArgs(uint8_t netNum, const QString& product, d
 bool TAccountClient::IsGoneError(const QString& name)
 {
     const uint32_t code = AccountErrorCode(name);
-    return code == kDisconnected || code == kClassNotRegistered || name == u"org.freedesktop.DBus.Error.Disconnected";
+    return code == kDisconnected || code == kClassNotRegistered ||
+        name == u"org.freedesktop.DBus.Error.Disconnected";
 }
 
 } // namespace karvel

@@ -23,8 +23,9 @@ public:
     static constexpr int kActivationTimeoutMs = 25000; // the bus's own limit for a start
 
     // The object, or the error text (with its automation code) in `error`.
-    static std::unique_ptr<TAccountClient> Create(const QString& progId, int timeoutMs, QString& error,
-                                                  QDBusConnection bus = QDBusConnection::sessionBus());
+    static std::unique_ptr<TAccountClient> Create(
+        const QString& progId, int timeoutMs, QString& error,
+        QDBusConnection bus = QDBusConnection::sessionBus());
     // Releases the object.
     ~TAccountClient();
     TAccountClient(const TAccountClient&) = delete;
@@ -53,13 +54,15 @@ public:
     void Release();
 
     // The arguments of AddCountLineN: (NetNum y, Product s, Count_C d, Count_D d).
-    static QVariantList CountArgs(uint8_t netNum, const QString& product, double countC, double countD);
+    static QVariantList CountArgs(uint8_t netNum, const QString& product, double countC,
+                                  double countD);
     static bool IsGoneError(const QString& dbusErrorName);
 
 private:
     TAccountClient(QDBusConnection bus, QString progId, int timeoutMs);
     QDBusMessage FactoryCall() const;
-    QDBusMessage MethodCall(const QString& interface, const QString& method, const QVariantList& args) const;
+    QDBusMessage MethodCall(const QString& interface, const QString& method,
+                            const QVariantList& args) const;
     std::optional<QString> TakeObject(const QDBusMessage& reply);
     QString CurrentOwner() const;
 

@@ -7,14 +7,22 @@ namespace {
 QString CodeMeaning(uint32_t code)
 {
     switch (code) {
-    case kUnknownName: return QStringLiteral("Неизвестное имя");
-    case kTypeMismatch: return QStringLiteral("Несоответствие типа");
-    case kClassNotRegistered: return QStringLiteral("Класс не зарегистрирован");
-    case kInvalidClassString: return QStringLiteral("Недопустимая строка класса");
-    case kServerUnavailable: return QStringLiteral("Сервер учета не отвечает");
-    case kDisconnected: return QStringLiteral("Объект учета отключен от клиентов");
-    case kNoObject: return QStringLiteral("Недопустимая операция: объект учета не создан");
-    default: return QStringLiteral("Ошибка сервера учета");
+    case kUnknownName:
+        return QStringLiteral("Неизвестное имя");
+    case kTypeMismatch:
+        return QStringLiteral("Несоответствие типа");
+    case kClassNotRegistered:
+        return QStringLiteral("Класс не зарегистрирован");
+    case kInvalidClassString:
+        return QStringLiteral("Недопустимая строка класса");
+    case kServerUnavailable:
+        return QStringLiteral("Сервер учета не отвечает");
+    case kDisconnected:
+        return QStringLiteral("Объект учета отключен от клиентов");
+    case kNoObject:
+        return QStringLiteral("Недопустимая операция: объект учета не создан");
+    default:
+        return QStringLiteral("Ошибка сервера учета");
     }
 }
 
@@ -30,20 +38,22 @@ uint32_t AccountErrorCode(const QString& name)
         return kUnknownName;
     if (kind == u"InvalidArgs" || kind == u"InvalidSignature")
         return kTypeMismatch;
-    if (kind == u"ServiceUnknown" || kind == u"NameHasNoOwner" || kind == u"Spawn.ServiceNotFound" ||
-        kind == u"Spawn.FileInvalid" || kind == u"Spawn.ExecFailed" || kind == u"Spawn.ChildExited")
+    if (kind == u"ServiceUnknown" || kind == u"NameHasNoOwner" ||
+        kind == u"Spawn.ServiceNotFound" || kind == u"Spawn.FileInvalid" ||
+        kind == u"Spawn.ExecFailed" || kind == u"Spawn.ChildExited")
         return kClassNotRegistered;
     if (kind == u"UnknownObject")
         return kDisconnected;
-    if (kind == u"NoReply" || kind == u"Timeout" || kind == u"TimedOut" || kind == u"Disconnected" ||
-        kind == u"NoServer" || kind == u"NoNetwork")
+    if (kind == u"NoReply" || kind == u"Timeout" || kind == u"TimedOut" ||
+        kind == u"Disconnected" || kind == u"NoServer" || kind == u"NoNetwork")
         return kServerUnavailable;
     return kException;
 }
 
 QString AccountErrorText(uint32_t code, const QString& detail)
 {
-    QString text = CodeMeaning(code) + QStringLiteral(" (%1h)").arg(QString::number(code, 16).toUpper());
+    QString text =
+        CodeMeaning(code) + QStringLiteral(" (%1h)").arg(QString::number(code, 16).toUpper());
     if (!detail.isEmpty())
         text += QStringLiteral(": ") + detail;
     return text;
@@ -51,7 +61,9 @@ QString AccountErrorText(uint32_t code, const QString& detail)
 
 QString AccountErrorText(const QDBusError& error)
 {
-    const QString detail = error.message().isEmpty() ? error.name() : error.name() + QStringLiteral(": ") + error.message();
+    const QString detail = error.message().isEmpty()
+        ? error.name()
+        : error.name() + QStringLiteral(": ") + error.message();
     return AccountErrorText(AccountErrorCode(error.name()), detail);
 }
 

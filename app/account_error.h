@@ -9,14 +9,14 @@
 
 namespace karvel {
 
-constexpr uint32_t kUnknownName = 0x80020006;    // no such method
-constexpr uint32_t kTypeMismatch = 0x80020005;   // arguments of the wrong types
+constexpr uint32_t kUnknownName = 0x80020006; // no such method
+constexpr uint32_t kTypeMismatch = 0x80020005; // arguments of the wrong types
 constexpr uint32_t kClassNotRegistered = 0x80040154;
 constexpr uint32_t kInvalidClassString = 0x800401F3; // identifier unusable as a bus name
-constexpr uint32_t kServerUnavailable = 0x800706BA;  // no answer in time, server gone
-constexpr uint32_t kDisconnected = 0x80010108;       // the object is gone from its server
-constexpr uint32_t kException = 0x80020009;          // the method itself failed
-constexpr uint32_t kNoObject = 0x8000FFFF;           // a call on an empty reference
+constexpr uint32_t kServerUnavailable = 0x800706BA; // no answer in time, server gone
+constexpr uint32_t kDisconnected = 0x80010108; // the object is gone from its server
+constexpr uint32_t kException = 0x80020009; // the method itself failed
+constexpr uint32_t kNoObject = 0x8000FFFF; // a call on an empty reference
 
 uint32_t AccountErrorCode(const QString& dbusErrorName);
 QString AccountErrorText(uint32_t code, const QString& detail);

@@ -6,8 +6,8 @@
 
 namespace karvel {
 
-TAccountForwarder::TAccountForwarder(std::unique_ptr<TAccountClient> client, const QString& journalDir,
-                                     int retryPeriodMs, QObject* parent)
+TAccountForwarder::TAccountForwarder(std::unique_ptr<TAccountClient> client,
+                                     const QString& journalDir, int retryPeriodMs, QObject* parent)
     : QObject(parent), client_(std::move(client)), journal_(journalDir)
 {
     retry_.setInterval(retryPeriodMs);
@@ -24,9 +24,9 @@ QString TAccountForwarder::MethodFor(int line)
 void TAccountForwarder::Book(const TBookedChange& change)
 {
     if (journal_.Empty() && !inFlight_ && !client_->NeedsRecreate()) {
-        const auto error = client_->Call(MethodFor(change.line),
-                                         TAccountClient::CountArgs(change.netNum, change.product, change.countC,
-                                                                   change.countD));
+        const auto error = client_->Call(
+            MethodFor(change.line),
+            TAccountClient::CountArgs(change.netNum, change.product, change.countC, change.countD));
         if (!error)
             return;
         lastError_ = *error;
@@ -83,8 +83,8 @@ void TAccountForwarder::Resume()
 void TAccountForwarder::SendFront()
 {
     const TBookedChange& c = journal_.Front();
-    auto* watcher = Watch(client_->CallAsync(MethodFor(c.line),
-                                             TAccountClient::CountArgs(c.netNum, c.product, c.countC, c.countD)));
+    auto* watcher = Watch(client_->CallAsync(
+        MethodFor(c.line), TAccountClient::CountArgs(c.netNum, c.product, c.countC, c.countD)));
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         if (w->isError()) {

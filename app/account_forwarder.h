@@ -22,8 +22,8 @@ namespace karvel {
 class TAccountForwarder : public QObject {
     Q_OBJECT
 public:
-    TAccountForwarder(std::unique_ptr<TAccountClient> client, const QString& journalDir, int retryPeriodMs,
-                      QObject* parent = nullptr);
+    TAccountForwarder(std::unique_ptr<TAccountClient> client, const QString& journalDir,
+                      int retryPeriodMs, QObject* parent = nullptr);
     ~TAccountForwarder() override;
 
     // Calls AddCountLine<line>(NetNum, Product, Count_C, Count_D).

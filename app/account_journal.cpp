@@ -19,11 +19,20 @@ QString Escape(const QString& text)
     QString out;
     for (QChar c : text) {
         switch (c.unicode()) {
-        case u'\\': out += QStringLiteral("\\\\"); break;
-        case u'\t': out += QStringLiteral("\\t"); break;
-        case u'\n': out += QStringLiteral("\\n"); break;
-        case u'\r': out += QStringLiteral("\\r"); break;
-        default: out += c;
+        case u'\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case u'\t':
+            out += QStringLiteral("\\t");
+            break;
+        case u'\n':
+            out += QStringLiteral("\\n");
+            break;
+        case u'\r':
+            out += QStringLiteral("\\r");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -38,7 +47,10 @@ QString Unescape(const QString& text)
             continue;
         }
         const QChar next = text[++i];
-        out += next == u't' ? QChar(u'\t') : next == u'n' ? QChar(u'\n') : next == u'r' ? QChar(u'\r') : next;
+        out += next == u't' ? QChar(u'\t')
+            : next == u'n'  ? QChar(u'\n')
+            : next == u'r'  ? QChar(u'\r')
+                            : next;
     }
     return out;
 }
@@ -49,8 +61,8 @@ QByteArray Record(uint64_t seq, const TBookedChange& c)
                                 .arg(seq)
                                 .arg(c.line)
                                 .arg(c.netNum)
-                                .arg(QString::number(c.countC, 'g', 17), QString::number(c.countD, 'g', 17),
-                                     Escape(c.product))
+                                .arg(QString::number(c.countC, 'g', 17),
+                                     QString::number(c.countD, 'g', 17), Escape(c.product))
                                 .toUtf8();
     return body + '\t' + QByteArray::number(qChecksum(body), 16) + '\n';
 }

@@ -46,7 +46,7 @@ QString SinkErrorText(QAudio::Error error)
 
 } // namespace
 
-TAlarmSound::TAlarmSound(QObject* parent) : QObject(parent) {}
+TAlarmSound::TAlarmSound(QObject* parent) : QObject(parent) { }
 
 TAlarmSound::~TAlarmSound()
 {
@@ -61,7 +61,10 @@ const QString& TAlarmSound::NoAudioOutputText()
     return text;
 }
 
-bool TAlarmSound::HasAudioOutput() { return !QMediaDevices::defaultAudioOutput().isNull(); }
+bool TAlarmSound::HasAudioOutput()
+{
+    return !QMediaDevices::defaultAudioOutput().isNull();
+}
 
 std::optional<QString> TAlarmSound::Open(const QString& file)
 {
@@ -70,7 +73,8 @@ std::optional<QString> TAlarmSound::Open(const QString& file)
         return QStringLiteral("Не задан звуковой файл");
     QFile input(file);
     if (!input.open(QIODevice::ReadOnly))
-        return QStringLiteral("Звуковой файл \"%1\" не открывается: %2").arg(file, input.errorString());
+        return QStringLiteral("Звуковой файл \"%1\" не открывается: %2")
+            .arg(file, input.errorString());
     const QByteArray bytes = input.readAll();
     std::unique_ptr<TPcmSource> source;
     QString error;
@@ -112,7 +116,8 @@ std::optional<QString> TAlarmSound::Play()
         return NoAudioOutputText();
     const QAudioFormat format = source_->Format();
     if (!device.isFormatSupported(format))
-        return QStringLiteral("Устройство вывода звука не воспроизводит формат файла \"%1\"").arg(fileName_);
+        return QStringLiteral("Устройство вывода звука не воспроизводит формат файла \"%1\"")
+            .arg(fileName_);
     sink_ = std::make_unique<QAudioSink>(device, format);
     connect(sink_.get(), &QAudioSink::stateChanged, this, &TAlarmSound::SinkStateChanged);
     stream_->Start(true);
@@ -148,9 +153,15 @@ void TAlarmSound::StopSink()
         stream_->close();
 }
 
-bool TAlarmSound::IsPlaying() const { return playing_; }
+bool TAlarmSound::IsPlaying() const
+{
+    return playing_;
+}
 
-int TAlarmSound::CompletedPlays() const { return stream_ ? stream_->CompletedPlays() : 0; }
+int TAlarmSound::CompletedPlays() const
+{
+    return stream_ ? stream_->CompletedPlays() : 0;
+}
 
 void TAlarmSound::SinkStateChanged()
 {
@@ -162,7 +173,8 @@ void TAlarmSound::SinkStateChanged()
         StopSink();
         return;
     }
-    if (sink_->state() == QAudio::StoppedState && error != QAudio::NoError && error != QAudio::UnderrunError) {
+    if (sink_->state() == QAudio::StoppedState && error != QAudio::NoError &&
+        error != QAudio::UnderrunError) {
         StopSink();
         emit PlayFailed(SinkErrorText(error));
     }

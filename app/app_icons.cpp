@@ -32,11 +32,17 @@ constexpr std::array<TButtonRow, 9> kButtons = {{
     {TToolbarButton::LogBtn, "LogBtn", nullptr},
 }};
 
-const TButtonRow& Row(TToolbarButton button) { return kButtons.at(static_cast<size_t>(button)); }
+const TButtonRow& Row(TToolbarButton button)
+{
+    return kButtons.at(static_cast<size_t>(button));
+}
 
 } // namespace
 
-QString ToolbarButtonName(TToolbarButton button) { return QString::fromLatin1(Row(button).name); }
+QString ToolbarButtonName(TToolbarButton button)
+{
+    return QString::fromLatin1(Row(button).name);
+}
 
 QSize ToolbarButtonSize(TToolbarButton button)
 {

@@ -10,13 +10,23 @@
 
 namespace karvel {
 
-enum class TToolbarButton { L1Btn, L2Btn, L3Btn, L4Btn, EditLineBtn, ComPortEdBtn, BitBtn1, NoSoundBtn, LogBtn };
+enum class TToolbarButton {
+    L1Btn,
+    L2Btn,
+    L3Btn,
+    L4Btn,
+    EditLineBtn,
+    ComPortEdBtn,
+    BitBtn1,
+    NoSoundBtn,
+    LogBtn
+};
 
 // The toolbar's buttons from left to right.
 inline constexpr std::array<TToolbarButton, 9> kToolbarOrder = {
-    TToolbarButton::L1Btn,       TToolbarButton::L2Btn,        TToolbarButton::L3Btn,
-    TToolbarButton::L4Btn,       TToolbarButton::EditLineBtn,  TToolbarButton::ComPortEdBtn,
-    TToolbarButton::BitBtn1,     TToolbarButton::NoSoundBtn,   TToolbarButton::LogBtn,
+    TToolbarButton::L1Btn,   TToolbarButton::L2Btn,       TToolbarButton::L3Btn,
+    TToolbarButton::L4Btn,   TToolbarButton::EditLineBtn, TToolbarButton::ComPortEdBtn,
+    TToolbarButton::BitBtn1, TToolbarButton::NoSoundBtn,  TToolbarButton::LogBtn,
 };
 
 // The control's name, e.g. "L1Btn".

@@ -8,11 +8,17 @@ namespace karvel {
 inline const QString kRootKey = QStringLiteral("Software\\Vistam\\Karvel_net");
 inline const QString kControlKey = kRootKey + QStringLiteral("\\Control");
 inline const QString kPortParamKey = kRootKey + QStringLiteral("\\PortParam");
-inline QString LineKey(int line) { return kRootKey + QStringLiteral("\\Line%1").arg(line); }
+inline QString LineKey(int line)
+{
+    return kRootKey + QStringLiteral("\\Line%1").arg(line);
+}
 
 inline const QString kDefaultProgId = QStringLiteral("KarvelC.DataControlServ");
 inline const QString kDefaultPassword = QStringLiteral("90876590876590876");
-inline QString DefaultProductName(int slot) { return QStringLiteral("Продукт %1").arg(slot); }
+inline QString DefaultProductName(int slot)
+{
+    return QStringLiteral("Продукт %1").arg(slot);
+}
 
 constexpr int kLines = 4;
 constexpr int kSlots = 30;

@@ -148,7 +148,8 @@ void TConfigStore::Flush()
     // permissions of the file it replaces.
     if (!QFileInfo::exists(path_)) {
         QFile file(path_);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                      QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             file.close();
     }
     settings_->sync();

@@ -26,8 +26,10 @@ TCoreOptions CoreOptionsFromArguments(const QStringList& arguments)
     TCoreOptions options;
     options.programDir = ProgramDir(arguments);
     options.storePath = TConfigStore::DefaultPath();
-    options.callTimeoutMs = IntOption(arguments, QStringLiteral("--account-timeout"), options.callTimeoutMs);
-    options.retryPeriodMs = IntOption(arguments, QStringLiteral("--account-retry"), options.retryPeriodMs);
+    options.callTimeoutMs =
+        IntOption(arguments, QStringLiteral("--account-timeout"), options.callTimeoutMs);
+    options.retryPeriodMs =
+        IntOption(arguments, QStringLiteral("--account-retry"), options.retryPeriodMs);
     return options;
 }
 

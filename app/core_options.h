@@ -13,11 +13,11 @@
 namespace karvel {
 
 struct TCoreOptions {
-    QString programDir;           // "log.txt", "bdl.txt" and the accounting journal
-    QString storePath;            // the per-user store file
-    int callTimeoutMs = 3000;     // longest wait for one accounting call
-    int retryPeriodMs = 5000;     // how often kept changes are offered again
-    std::chrono::milliseconds freeTerminalsWait{150}; // lets the stopped ports settle
+    QString programDir; // "log.txt", "bdl.txt" and the accounting journal
+    QString storePath; // the per-user store file
+    int callTimeoutMs = 3000; // longest wait for one accounting call
+    int retryPeriodMs = 5000; // how often kept changes are offered again
+    std::chrono::milliseconds freeTerminalsWait {150}; // lets the stopped ports settle
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
     QLocale locale = QLocale::system();
 };

@@ -48,7 +48,7 @@ void QuitOnTerminateSignals(QApplication& app)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QApplication::quit(); });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = OnTerminate;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);

@@ -10,10 +10,10 @@
 #include "work_log_lines.h"
 
 #include <QDir>
-#include <QRegularExpression>
-#include <QStringDecoder>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
 
 #include <thread>
 
@@ -49,10 +49,12 @@ QString ReadConnectionLine(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw TStepError(QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, file.errorString()));
+        throw TStepError(
+            QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw TStepError(QStringLiteral("Ошибка чтения файла \"%1\": %2").arg(path, file.errorString()));
+        throw TStepError(
+            QStringLiteral("Ошибка чтения файла \"%1\": %2").arg(path, file.errorString()));
     return FirstLine(DecodeConnectionFile(bytes));
 }
 
@@ -128,8 +130,9 @@ void TMainCore::CreateAccountServer(const QString& progId)
     if (!client)
         throw TStepError(error);
     accountServer_ = std::make_unique<TAccountForwarder>(std::move(client), options_.programDir,
-                                                          options_.retryPeriodMs);
-    accountServer_->OnKept = [this](const TBookedChange& change, const QString& error, bool durable) {
+                                                         options_.retryPeriodMs);
+    accountServer_->OnKept = [this](const TBookedChange& change, const QString& error,
+                                    bool durable) {
         QString reason = error;
         if (!durable)
             reason += QStringLiteral(" (журнал учета не записан на диск)");
@@ -145,7 +148,8 @@ void TMainCore::CreateAccountServer(const QString& progId)
         accountingTroubleShown_ = false;
     };
     // Changes an earlier run could not deliver go out once the event loop runs.
-    QMetaObject::invokeMethod(accountServer_.get(), &TAccountForwarder::Resume, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(accountServer_.get(), &TAccountForwarder::Resume,
+                              Qt::QueuedConnection);
 }
 
 void TMainCore::CallConnect()
@@ -194,10 +198,11 @@ void TMainCore::WriteLineDefaults(TConfigStore& store)
 void TMainCore::LoadLine(TConfigStore& store, int line)
 {
     const QString key = LineKey(line);
-    std::array<uint8_t, kSlots> netNums{};
+    std::array<uint8_t, kSlots> netNums {};
     bool any = false;
     for (int slot = 1; slot <= kSlots; ++slot) {
-        netNums[slot - 1] = static_cast<uint8_t>(store.ReadInteger(key, QStringLiteral("NetNum%1").arg(slot)) & 0xFF);
+        netNums[slot - 1] = static_cast<uint8_t>(
+            store.ReadInteger(key, QStringLiteral("NetNum%1").arg(slot)) & 0xFF);
         any = any || netNums[slot - 1] != 0;
     }
     if (!any)
@@ -215,7 +220,8 @@ void TMainCore::LoadLine(TConfigStore& store, int line)
     }
 }
 
-std::unique_ptr<TMain_Karvel> TMainCore::MakeSlot(int line, uint8_t netNum, const QString& product, bool sTypeMeh)
+std::unique_ptr<TMain_Karvel> TMainCore::MakeSlot(int line, uint8_t netNum, const QString& product,
+                                                  bool sTypeMeh)
 {
     auto object = std::make_unique<TMain_Karvel>(netNum, product.toStdString(), sTypeMeh);
     object->FOnReadDozeParam = [this](uint8_t pos, uint8_t eNum, const TDosageStructure& dosage) {
@@ -249,7 +255,8 @@ void TMainCore::ReadOptions(TConfigStore& store)
 void TMainCore::OpenLog()
 {
     // A log that cannot be opened or written stays off, without a message.
-    if (!log_.Open(QDir(options_.programDir).filePath(kLogFile)) || !log_.WriteLine(LogStartLine(Now())))
+    if (!log_.Open(QDir(options_.programDir).filePath(kLogFile)) ||
+        !log_.WriteLine(LogStartLine(Now())))
         log_.Close();
 }
 
@@ -290,20 +297,22 @@ void TMainCore::FormDestroy()
     adminPassword_.clear();
 }
 
-QString TMainCore::CountStatusText(const QString& product, uint8_t netNum, const QString& countCText,
-                                   const QString& countDText)
+QString TMainCore::CountStatusText(const QString& product, uint8_t netNum,
+                                   const QString& countCText, const QString& countDText)
 {
     return QStringLiteral("Весы: ") + product + QStringLiteral("; № ") + QString::number(netNum) +
-           QStringLiteral("; C: ") + countCText + QStringLiteral("; d: ") + countDText;
+        QStringLiteral("; C: ") + countCText + QStringLiteral("; d: ") + countDText;
 }
 
-void TMainCore::AddCountLine(int line, const std::string& product, uint8_t netNum, double countD, double countC,
-                             const std::string& countDText, const std::string& countCText)
+void TMainCore::AddCountLine(int line, const std::string& product, uint8_t netNum, double countD,
+                             double countC, const std::string& countDText,
+                             const std::string& countCText)
 {
     const QString name = QString::fromStdString(product);
     if (listener_)
-        listener_->StatusText(line, CountStatusText(name, netNum, QString::fromStdString(countCText),
-                                                    QString::fromStdString(countDText)));
+        listener_->StatusText(line,
+                              CountStatusText(name, netNum, QString::fromStdString(countCText),
+                                              QString::fromStdString(countDText)));
     if (accountServer_)
         accountServer_->Book({line, netNum, name, countC, countD});
 }

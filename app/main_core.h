@@ -31,7 +31,8 @@ public:
     static inline const QString kNotConfigured =
         QStringLiteral("Программа несконфигурирована! Учет продукта невозможен!");
 
-    explicit TMainCore(TCoreOptions options, TMainListener* listener = nullptr, QObject* parent = nullptr);
+    explicit TMainCore(TCoreOptions options, TMainListener* listener = nullptr,
+                       QObject* parent = nullptr);
     ~TMainCore() override;
 
     // Main window creation. Returns the texts of the message boxes to show, in order;
@@ -54,14 +55,30 @@ public:
     bool Reload();
 
     // Handlers bound to the slot objects of line N.
-    void AddCountLine(int line, const std::string& product, uint8_t netNum, double countD, double countC,
-                      const std::string& countDText, const std::string& countCText);
+    void AddCountLine(int line, const std::string& product, uint8_t netNum, double countD,
+                      double countC, const std::string& countDText, const std::string& countCText);
     void ConnectFalse(int line, uint8_t netNum);
     void ConnectTrue(int line, uint8_t netNum);
-    void AddCountLine1(const std::string& p, uint8_t n, double d, double c, const std::string& dt, const std::string& ct) { AddCountLine(1, p, n, d, c, dt, ct); }
-    void AddCountLine2(const std::string& p, uint8_t n, double d, double c, const std::string& dt, const std::string& ct) { AddCountLine(2, p, n, d, c, dt, ct); }
-    void AddCountLine3(const std::string& p, uint8_t n, double d, double c, const std::string& dt, const std::string& ct) { AddCountLine(3, p, n, d, c, dt, ct); }
-    void AddCountLine4(const std::string& p, uint8_t n, double d, double c, const std::string& dt, const std::string& ct) { AddCountLine(4, p, n, d, c, dt, ct); }
+    void AddCountLine1(const std::string& p, uint8_t n, double d, double c, const std::string& dt,
+                       const std::string& ct)
+    {
+        AddCountLine(1, p, n, d, c, dt, ct);
+    }
+    void AddCountLine2(const std::string& p, uint8_t n, double d, double c, const std::string& dt,
+                       const std::string& ct)
+    {
+        AddCountLine(2, p, n, d, c, dt, ct);
+    }
+    void AddCountLine3(const std::string& p, uint8_t n, double d, double c, const std::string& dt,
+                       const std::string& ct)
+    {
+        AddCountLine(3, p, n, d, c, dt, ct);
+    }
+    void AddCountLine4(const std::string& p, uint8_t n, double d, double c, const std::string& dt,
+                       const std::string& ct)
+    {
+        AddCountLine(4, p, n, d, c, dt, ct);
+    }
     void ConnectFalse1(uint8_t n) { ConnectFalse(1, n); }
     void ConnectFalse2(uint8_t n) { ConnectFalse(2, n); }
     void ConnectFalse3(uint8_t n) { ConnectFalse(3, n); }
@@ -72,8 +89,8 @@ public:
     void ConnectTrue4(uint8_t n) { ConnectTrue(4, n); }
 
     // The status text of a counter change.
-    static QString CountStatusText(const QString& product, uint8_t netNum, const QString& countCText,
-                                   const QString& countDText);
+    static QString CountStatusText(const QString& product, uint8_t netNum,
+                                   const QString& countCText, const QString& countDText);
 
     const TLineList& LineList(int line) const { return lists_.at(line - 1); }
     const TLineList& LineList1() const { return lists_[0]; }
@@ -104,7 +121,8 @@ private:
     void CallConnect();
     void WriteLineDefaults(TConfigStore& store);
     void LoadLine(TConfigStore& store, int line);
-    std::unique_ptr<TMain_Karvel> MakeSlot(int line, uint8_t netNum, const QString& product, bool sTypeMeh);
+    std::unique_ptr<TMain_Karvel> MakeSlot(int line, uint8_t netNum, const QString& product,
+                                           bool sTypeMeh);
     void ReadOptions(TConfigStore& store);
     void OpenLog();
     void Log(const QString& line);

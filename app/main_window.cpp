@@ -6,10 +6,10 @@
 #include "doz_struct_par.h"
 #include "form_edit_line.h"
 #include "line_window.h"
+#include "password_dlg.h"
 #include "port_parametrs.h"
 #include "show_message.h"
 #include "sound_alarm.h"
-#include "password_dlg.h"
 #include "state_window.h"
 
 #include <QApplication>
@@ -107,7 +107,10 @@ void TForm1::BuildToolbar()
     }
 }
 
-QToolButton* TForm1::Button(const QString& name) const { return findChild<QToolButton*>(name); }
+QToolButton* TForm1::Button(const QString& name) const
+{
+    return findChild<QToolButton*>(name);
+}
 
 void TForm1::CreateWindows()
 {
@@ -138,7 +141,9 @@ void TForm1::CreateWindows()
 void TForm1::CreateLine(int line)
 {
     auto window = std::make_unique<TFormLine>(line, core_->LineList(line), lineSettings_);
-    window->AskProductPass = [this](QWidget* parent) { return karvel::AskProductPass(parent, core_->AdminPassword()); };
+    window->AskProductPass = [this](QWidget* parent) {
+        return karvel::AskProductPass(parent, core_->AdminPassword());
+    };
     window->ParamRequested = [this](int l, uint16_t externNum, bool kr200) {
         dozWindow_->ParamRequested(l, externNum, kr200);
     };
@@ -150,8 +155,9 @@ void TForm1::CreateLine(int line)
 // A weigher stopped and the alarm delay passed: beep, or start the looping sound file.
 void TForm1::SoundAlarm()
 {
-    const TAlarmOptions options{core_->SoundStop(), core_->SoundMode()};
-    const auto error = SoundStopAlarm(options, cs_, *sound_, [this] { noSoundAction_->setVisible(true); });
+    const TAlarmOptions options {core_->SoundStop(), core_->SoundMode()};
+    const auto error =
+        SoundStopAlarm(options, cs_, *sound_, [this] { noSoundAction_->setVisible(true); });
     if (error)
         karvel::ShowMessage(this, *error);
 }
@@ -180,7 +186,10 @@ void TForm1::ComPortEdBtnClick()
         Reload();
 }
 
-void TForm1::BitBtn1Click() { about_->exec(); }
+void TForm1::BitBtn1Click()
+{
+    about_->exec();
+}
 
 void TForm1::NoSoundBtnClick()
 {
@@ -222,7 +231,10 @@ void TForm1::ShowState(const QStringList& lines)
         logFrm_->ShowState(lines);
 }
 
-void TForm1::ShowMessage(const QString& text) { karvel::ShowMessage(this, text); }
+void TForm1::ShowMessage(const QString& text)
+{
+    karvel::ShowMessage(this, text);
+}
 
 void TForm1::AccountingTrouble(const QString& text)
 {
@@ -230,7 +242,10 @@ void TForm1::AccountingTrouble(const QString& text)
     statusBar()->setVisible(!text.isEmpty());
 }
 
-QString TForm1::AccountingStatus() const { return accountingStatus_->text(); }
+QString TForm1::AccountingStatus() const
+{
+    return accountingStatus_->text();
+}
 
 void TForm1::closeEvent(QCloseEvent* event)
 {

@@ -59,7 +59,8 @@ bool WriteReg(QIODevice& device, const QSettings::SettingsMap& map)
         TOrderTable& table = Orders();
         std::lock_guard lock(table.mutex);
         auto& ranks = table.ranks[FileOf(device)];
-        if (!WriteRegText(map, [&](const QString& path) { return RankLocked(ranks, path); }, text))
+        if (!WriteRegText(
+                map, [&](const QString& path) { return RankLocked(ranks, path); }, text))
             return false;
     }
     return device.write(text) == text.size();
@@ -69,7 +70,8 @@ bool WriteReg(QIODevice& device, const QSettings::SettingsMap& map)
 
 QSettings::Format RegFormat()
 {
-    static const QSettings::Format format = QSettings::registerFormat(QStringLiteral("reg"), ReadReg, WriteReg);
+    static const QSettings::Format format =
+        QSettings::registerFormat(QStringLiteral("reg"), ReadReg, WriteReg);
     return format;
 }
 

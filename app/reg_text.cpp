@@ -85,7 +85,9 @@ std::optional<QString> ReadQuoted(const QString& s, qsizetype& pos)
 
 QString SectionPath(const QString& section)
 {
-    QString path = section.startsWith(kUserHive, Qt::CaseInsensitive) ? section.mid(kUserHive.size()) : section;
+    QString path = section.startsWith(kUserHive, Qt::CaseInsensitive)
+        ? section.mid(kUserHive.size())
+        : section;
     return path.replace(u'\\', u'/');
 }
 
@@ -122,7 +124,8 @@ bool ParseValue(const QString& line, const QString& section, TRegParse& result, 
     } else if (line.mid(pos, 6).compare(QStringLiteral("dword:"), Qt::CaseInsensitive) == 0) {
         pos += 6;
         qsizetype end = pos;
-        while (end < line.size() && end - pos < 9 && QStringLiteral("0123456789abcdefABCDEF").contains(line[end]))
+        while (end < line.size() && end - pos < 9 &&
+               QStringLiteral("0123456789abcdefABCDEF").contains(line[end]))
             ++end;
         bool ok = false;
         const uint32_t bits = line.mid(pos, end - pos).toUInt(&ok, 16);
@@ -235,7 +238,8 @@ std::optional<QString> ValueText(const QVariant& value)
 
 } // namespace
 
-bool WriteRegText(const TRegMap& values, const std::function<int(const QString&)>& rank, QByteArray& out)
+bool WriteRegText(const TRegMap& values, const std::function<int(const QString&)>& rank,
+                  QByteArray& out)
 {
     struct TEntry {
         QString section;
@@ -252,7 +256,7 @@ bool WriteRegText(const TRegMap& values, const std::function<int(const QString&)
         const auto text = ValueText(it.value());
         if (!text)
             return false;
-        TEntry e{it.key().left(slash), it.key().mid(slash + 1), rank(it.key()), *text};
+        TEntry e {it.key().left(slash), it.key().mid(slash + 1), rank(it.key()), *text};
         auto found = sectionRank.find(e.section);
         if (found == sectionRank.end())
             sectionRank.insert(e.section, e.rank);
@@ -279,7 +283,8 @@ bool WriteRegText(const TRegMap& values, const std::function<int(const QString&)
                 key.prepend(kUserHive);
             text += QStringLiteral("\n[") + key + QStringLiteral("]\n");
         }
-        text += (e.name == QStringLiteral("@") ? QStringLiteral("@") : Quote(e.name)) + u'=' + e.text + u'\n';
+        text += (e.name == QStringLiteral("@") ? QStringLiteral("@") : Quote(e.name)) + u'=' +
+            e.text + u'\n';
     }
     out = text.toUtf8();
     return true;

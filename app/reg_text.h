@@ -30,6 +30,7 @@ TRegParse ParseRegText(const QByteArray& bytes);
 // `rank` orders the values: sections by the smallest rank of their values, values in a
 // section by their own rank. Returns false (and leaves `out` alone) when a value has a
 // type the text cannot hold or a string holds a line break or NUL.
-bool WriteRegText(const TRegMap& values, const std::function<int(const QString&)>& rank, QByteArray& out);
+bool WriteRegText(const TRegMap& values, const std::function<int(const QString&)>& rank,
+                  QByteArray& out);
 
 } // namespace karvel

@@ -9,8 +9,7 @@ namespace karvel {
 
 namespace {
 
-template <typename T>
-void Put(char* at, T value)
+template <typename T> void Put(char* at, T value)
 {
     std::memcpy(at, &value, sizeof value);
 }
@@ -51,7 +50,8 @@ QByteArray SineTone(const QAudioFormat& format, int hz, int ms)
         const double envelope = std::min({1.0, double(i) / fade, double(frames - 1 - i) / fade});
         const double v = 0.5 * envelope * std::sin(2 * std::numbers::pi * hz * i / rate);
         for (int c = 0; c < channels; ++c)
-            PutSample(out.data() + (static_cast<qsizetype>(i) * channels + c) * bytes, format.sampleFormat(), v);
+            PutSample(out.data() + (static_cast<qsizetype>(i) * channels + c) * bytes,
+                      format.sampleFormat(), v);
     }
     return out;
 }

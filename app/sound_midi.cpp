@@ -18,8 +18,11 @@ constexpr int kChannels = 2;
 // own error text instead, the chatter is dropped.
 thread_local QString lastFluidError;
 
-void KeepError(int, const char* message, void*) { lastFluidError = QString::fromUtf8(message); }
-void Drop(int, const char*, void*) {}
+void KeepError(int, const char* message, void*)
+{
+    lastFluidError = QString::fromUtf8(message);
+}
+void Drop(int, const char*, void*) { }
 
 void QuietFluidSynth()
 {
@@ -35,7 +38,10 @@ void QuietFluidSynth()
 
 } // namespace
 
-bool LooksLikeMidi(const QByteArray& bytes) { return !StandardMidiBytes(bytes).isEmpty(); }
+bool LooksLikeMidi(const QByteArray& bytes)
+{
+    return !StandardMidiBytes(bytes).isEmpty();
+}
 
 QByteArray StandardMidiBytes(const QByteArray& bytes)
 {
@@ -57,7 +63,8 @@ QByteArray StandardMidiBytes(const QByteArray& bytes)
 
 QString GeneralMidiSoundfont()
 {
-    for (const char* path : {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2"}) {
+    for (const char* path :
+         {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2"}) {
         if (QFile::exists(QString::fromLatin1(path)))
             return QString::fromLatin1(path);
     }
@@ -85,12 +92,14 @@ struct TMidiSource::TSynth {
             delete_fluid_player(player);
         fluid_synth_system_reset(synth);
         player = new_fluid_player(synth);
-        return player && fluid_player_add_mem(player, smf.constData(), static_cast<size_t>(smf.size())) == FLUID_OK &&
-               fluid_player_play(player) == FLUID_OK;
+        return player &&
+            fluid_player_add_mem(player, smf.constData(), static_cast<size_t>(smf.size())) ==
+            FLUID_OK &&
+            fluid_player_play(player) == FLUID_OK;
     }
 };
 
-TMidiSource::TMidiSource(std::unique_ptr<TSynth> synth) : synth_(std::move(synth)) {}
+TMidiSource::TMidiSource(std::unique_ptr<TSynth> synth) : synth_(std::move(synth)) { }
 TMidiSource::~TMidiSource() = default;
 
 TMidiSource::TResult TMidiSource::Open(const QByteArray& fileBytes, const QString& soundfont)
@@ -113,7 +122,8 @@ TMidiSource::TResult TMidiSource::Open(const QByteArray& fileBytes, const QStrin
     if (!synth->synth)
         return {nullptr, QStringLiteral("Синтезатор MIDI не запускается: %1").arg(lastFluidError)};
     if (fluid_synth_sfload(synth->synth, soundfont.toLocal8Bit().constData(), 1) == FLUID_FAILED)
-        return {nullptr, QStringLiteral("Набор инструментов MIDI не читается: %1").arg(lastFluidError)};
+        return {nullptr,
+                QStringLiteral("Набор инструментов MIDI не читается: %1").arg(lastFluidError)};
     if (!synth->StartPlayer())
         return {nullptr, QStringLiteral("Файл MIDI повреждён: %1").arg(lastFluidError)};
     std::unique_ptr<TMidiSource> source(new TMidiSource(std::move(synth)));
@@ -143,12 +153,16 @@ qint64 TMidiSource::Read(char* data, qint64 maxBytes)
     if (frames <= 0)
         return 0;
     auto* samples = reinterpret_cast<int16_t*>(data);
-    if (fluid_synth_write_s16(synth_->synth, frames, samples, 0, kChannels, samples, 1, kChannels) != FLUID_OK)
+    if (fluid_synth_write_s16(synth_->synth, frames, samples, 0, kChannels, samples, 1,
+                              kChannels) != FLUID_OK)
         return 0;
     return static_cast<qint64>(frames) * kChannels * 2;
 }
 
-void TMidiSource::Rewind() { synth_->StartPlayer(); }
+void TMidiSource::Rewind()
+{
+    synth_->StartPlayer();
+}
 
 void TMidiSource::WarmUp()
 {

@@ -29,7 +29,8 @@ public:
         std::unique_ptr<TMidiSource> source;
         QString error;
     };
-    static TResult Open(const QByteArray& fileBytes, const QString& soundfont = GeneralMidiSoundfont());
+    static TResult Open(const QByteArray& fileBytes,
+                        const QString& soundfont = GeneralMidiSoundfont());
 
     QAudioFormat Format() const override;
     qint64 Read(char* data, qint64 maxBytes) override;

@@ -19,7 +19,7 @@ public:
 // PCM held in memory (a WAV file, a tone).
 class TMemoryPcm : public TPcmSource {
 public:
-    TMemoryPcm(QAudioFormat format, QByteArray data) : format_(format), data_(std::move(data)) {}
+    TMemoryPcm(QAudioFormat format, QByteArray data) : format_(format), data_(std::move(data)) { }
     QAudioFormat Format() const override { return format_; }
     qint64 Read(char* data, qint64 maxBytes) override;
     void Rewind() override { position_ = 0; }

@@ -4,7 +4,7 @@
 
 namespace karvel {
 
-TPcmStream::TPcmStream(TPcmSource& source, QObject* parent) : QIODevice(parent), source_(source) {}
+TPcmStream::TPcmStream(TPcmSource& source, QObject* parent) : QIODevice(parent), source_(source) { }
 
 void TPcmStream::Start(bool repeat)
 {

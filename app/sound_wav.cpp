@@ -12,8 +12,14 @@ constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatFloat = 3;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 
-uint16_t U16(const QByteArray& b, qsizetype at) { return qFromLittleEndian<uint16_t>(b.constData() + at); }
-uint32_t U32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<uint32_t>(b.constData() + at); }
+uint16_t U16(const QByteArray& b, qsizetype at)
+{
+    return qFromLittleEndian<uint16_t>(b.constData() + at);
+}
+uint32_t U32(const QByteArray& b, qsizetype at)
+{
+    return qFromLittleEndian<uint32_t>(b.constData() + at);
+}
 
 struct TWavFormat {
     uint16_t tag = 0;
@@ -22,7 +28,10 @@ struct TWavFormat {
     uint16_t bits = 0;
 };
 
-TWavResult Fail(const QString& text) { return {nullptr, text}; }
+TWavResult Fail(const QString& text)
+{
+    return {nullptr, text};
+}
 
 // 24-bit little-endian samples widened to 32 bits (the low byte zero).
 QByteArray Widen24(const QByteArray& data)
@@ -77,7 +86,8 @@ TWavResult ParseWav(const QByteArray& bytes)
         const qsizetype body = at + 8;
         const qsizetype available = std::min<qsizetype>(size, bytes.size() - body);
         if (id == "fmt " && available >= 16) {
-            format = {U16(bytes, body), U16(bytes, body + 2), U32(bytes, body + 4), U16(bytes, body + 14)};
+            format = {U16(bytes, body), U16(bytes, body + 2), U32(bytes, body + 4),
+                      U16(bytes, body + 14)};
             if (format.tag == kFormatExtensible && available >= 26)
                 format.tag = U16(bytes, body + 24); // the sub-format GUID begins with the tag
             haveFormat = true;

@@ -31,7 +31,8 @@ QStringList TStateLists::ShowData() const
     QStringList text;
     for (int line = 1; line <= kLines; ++line)
         for (uint8_t pin : lists_[line - 1])
-            text.append(QStringLiteral("Линия %1  Весы %2 - отсутствует связь!").arg(line).arg(pin));
+            text.append(
+                QStringLiteral("Линия %1  Весы %2 - отсутствует связь!").arg(line).arg(pin));
     return text;
 }
 

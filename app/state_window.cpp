@@ -38,7 +38,10 @@ void TLogFrm::ShowData(const QStringList& lines)
     RichEdit1->setPlainText(lines.join(QLatin1Char('\n')));
 }
 
-void TLogFrm::ShowData(const TStateLists& lists) { ShowData(lists.ShowData()); }
+void TLogFrm::ShowData(const TStateLists& lists)
+{
+    ShowData(lists.ShowData());
+}
 
 void TLogFrm::ShowState(const QStringList& lines)
 {
@@ -48,6 +51,9 @@ void TLogFrm::ShowState(const QStringList& lines)
     activateWindow();
 }
 
-QString TLogFrm::Text() const { return RichEdit1->toPlainText(); }
+QString TLogFrm::Text() const
+{
+    return RichEdit1->toPlainText();
+}
 
 } // namespace karvel

@@ -10,7 +10,9 @@ namespace karvel {
 
 class TStepError : public std::runtime_error {
 public:
-    explicit TStepError(QString text) : std::runtime_error(text.toStdString()), text_(std::move(text)) {}
+    explicit TStepError(QString text)
+        : std::runtime_error(text.toStdString()), text_(std::move(text))
+    { }
     const QString& text() const { return text_; }
 
 private:

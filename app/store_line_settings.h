@@ -9,7 +9,7 @@ namespace karvel {
 
 class TStoreLineSettings : public TLineSettingsSource {
 public:
-    explicit TStoreLineSettings(QString storePath) : storePath_(std::move(storePath)) {}
+    explicit TStoreLineSettings(QString storePath) : storePath_(std::move(storePath)) { }
     TLineModelSetting ReadModel(const TLineTraits& line) override;
     TLinePortSetting ReadPort(const TLineTraits& line) override;
 

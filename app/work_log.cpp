@@ -30,7 +30,8 @@ bool TWorkLog::WriteLine(const QString& line)
     const QByteArray bytes = ToCp1251(line) + "\r\n";
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(fd_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

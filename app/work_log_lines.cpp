@@ -35,8 +35,8 @@ QString LogAccountingFailedLine(const QString& when, int line, uint8_t netNum, c
 {
     QString oneLine = error;
     oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
-    return TerminalPart(when, line, netNum) + QStringLiteral("  -  Учет не принял изменение, оно записано в журнал: ") +
-           oneLine;
+    return TerminalPart(when, line, netNum) +
+        QStringLiteral("  -  Учет не принял изменение, оно записано в журнал: ") + oneLine;
 }
 
 } // namespace karvel

@@ -12,6 +12,7 @@ QString LogStopLine(const QString& when);
 QString LogLinkLostLine(const QString& when, int line, uint8_t netNum);
 QString LogLinkBackLine(const QString& when, int line, uint8_t netNum);
 // A booked change that did not reach the accounting server and waits in the journal.
-QString LogAccountingFailedLine(const QString& when, int line, uint8_t netNum, const QString& error);
+QString LogAccountingFailedLine(const QString& when, int line, uint8_t netNum,
+                                const QString& error);
 
 } // namespace karvel

@@ -39,7 +39,7 @@ const TCommTimeouts kOpenTimeouts {20, 4, 20, 4, 20};
 
 } // namespace
 
-TComPort::TComPort() : shared_(std::make_shared<TPortShared>()) {}
+TComPort::TComPort() : shared_(std::make_shared<TPortShared>()) { }
 
 TComPort::~TComPort()
 {
@@ -68,8 +68,14 @@ void TComPort::SetInBufSize(uint32_t size)
         FInBufSize = size;
 }
 
-uint32_t TComPort::TimeReceiveByte() const { return shared_->timeReceiveByte.load(); }
-void TComPort::SetTimeReceiveByte(uint32_t ms) { shared_->timeReceiveByte.store(ms); }
+uint32_t TComPort::TimeReceiveByte() const
+{
+    return shared_->timeReceiveByte.load();
+}
+void TComPort::SetTimeReceiveByte(uint32_t ms)
+{
+    shared_->timeReceiveByte.store(ms);
+}
 
 void TComPort::SetConnected(bool connected)
 {
@@ -79,7 +85,10 @@ void TComPort::SetConnected(bool connected)
         Close();
 }
 
-bool TComPort::ReadActive() const { return FReadThread && !FReadThread->HandOver()->Held(); }
+bool TComPort::ReadActive() const
+{
+    return FReadThread && !FReadThread->HandOver()->Held();
+}
 
 void TComPort::SetReadActive(bool active)
 {
@@ -87,8 +96,14 @@ void TComPort::SetReadActive(bool active)
         FReadThread->HandOver()->SetHeld(!active);
 }
 
-bool TComPort::PutClearEvents() const { return shared_->putClearEvents.load(); }
-void TComPort::SetPutClearEvents(bool outstanding) { shared_->putClearEvents.store(outstanding); }
+bool TComPort::PutClearEvents() const
+{
+    return shared_->putClearEvents.load();
+}
+void TComPort::SetPutClearEvents(bool outstanding)
+{
+    shared_->putClearEvents.store(outstanding);
+}
 
 void TComPort::Open()
 {
@@ -162,8 +177,8 @@ bool TComPort::WriteBuffer(const uint8_t* buf, uint16_t size)
         return false;
     using namespace std::chrono;
     tcflush(FHandle, TCIOFLUSH);
-    const auto limit = milliseconds(timeouts_.WriteTotalTimeoutMultiplier * size
-                                    + timeouts_.WriteTotalTimeoutConstant);
+    const auto limit = milliseconds(timeouts_.WriteTotalTimeoutMultiplier * size +
+                                    timeouts_.WriteTotalTimeoutConstant);
     const auto deadline = steady_clock::now() + limit;
     size_t done = 0;
     while (done < size) {
@@ -203,7 +218,10 @@ TComStat TComPort::GetState(uint32_t& codeError)
     return stat;
 }
 
-uint32_t TComPort::GetModemState() const { return Connected() ? ModemStatus(FHandle) : 0; }
+uint32_t TComPort::GetModemState() const
+{
+    return Connected() ? ModemStatus(FHandle) : 0;
+}
 
 void TComPort::ToggleDTR(bool state)
 {
@@ -217,7 +235,13 @@ void TComPort::ToggleRTS(bool state)
         SetModemLine(FHandle, TIOCM_RTS, state);
 }
 
-void TComPort::EnumComPorts(QStringList& ports) { ports.append(ListComPorts(false)); }
-void TComPort::EnumComPortsEx(QStringList& ports) { ports.append(ListComPorts(true)); }
+void TComPort::EnumComPorts(QStringList& ports)
+{
+    ports.append(ListComPorts(false));
+}
+void TComPort::EnumComPortsEx(QStringList& ports)
+{
+    ports.append(ListComPorts(true));
+}
 
 } // namespace karvel

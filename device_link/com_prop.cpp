@@ -11,15 +11,17 @@ constexpr std::array<uint32_t, kBaudRateCount> kRates = {
     110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200};
 
 // An ordinal from a record field, limited to the enumeration's last value.
-template <typename E>
-E Ordinal(int value, E last)
+template <typename E> E Ordinal(int value, E last)
 {
     return static_cast<E>(std::clamp(value, 0, static_cast<int>(last)));
 }
 
 } // namespace
 
-uint32_t BaudRateValue(TBaudRate rate) { return kRates.at(static_cast<size_t>(rate)); }
+uint32_t BaudRateValue(TBaudRate rate)
+{
+    return kRates.at(static_cast<size_t>(rate));
+}
 
 bool BaudRateFromValue(uint32_t bitsPerSecond, TBaudRate& rate)
 {

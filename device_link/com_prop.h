@@ -7,8 +7,19 @@
 namespace karvel {
 
 enum class TBaudRate : uint8_t {
-    br110, br300, br600, br1200, br2400, br4800, br9600, br14400,
-    br19200, br38400, br56000, br57600, br115200
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200
 };
 enum class TByteSize : uint8_t { bs5, bs6, bs7, bs8, bs9 }; // data bits = ordinal + 5
 enum class TParity : uint8_t { ptNONE, ptODD, ptEVEN, ptMARK, ptSPACE };

@@ -15,12 +15,15 @@ constexpr uint8_t kStuff = 0xFE;
 constexpr uint8_t kP643DataRequest = 0x10;
 constexpr int kP643AnswerLength = 11; // 10 hex, the address, nine answer bytes
 
-void YieldProcessor() { std::this_thread::yield(); }
+void YieldProcessor()
+{
+    std::this_thread::yield();
+}
 
 // Appends bytes to a fixed buffer and remembers whether anything did not fit.
 class FrameWriter {
 public:
-    FrameWriter(uint8_t* out, int capacity) : out_(out), capacity_(capacity) {}
+    FrameWriter(uint8_t* out, int capacity) : out_(out), capacity_(capacity) { }
     void Put(uint8_t b)
     {
         if (size_ < capacity_)
@@ -105,9 +108,9 @@ void TComVistam::SetComPort(TPortLink* port)
         port_->ClearOnReadPacket(); // the old port must not call a receiver it forgot
     port_ = port;
     if (port_) {
-        port_->SetOnReadPacket(
-            [this](const uint8_t* buffer, int size, uint32_t errCode) { ReceiveEntry(buffer, size, errCode); },
-            [this] { port_ = nullptr; });
+        port_->SetOnReadPacket([this](const uint8_t* buffer, int size,
+                                      uint32_t errCode) { ReceiveEntry(buffer, size, errCode); },
+                               [this] { port_ = nullptr; });
     }
 }
 
@@ -136,9 +139,15 @@ void TComVistam::ReceiveEntry(const uint8_t* buffer, int size, uint32_t /*errCod
     (this->*kVariants[index].receive)(byte, size);
 }
 
-bool TComVistam::PortReady() const { return port_ != nullptr && port_->Connected(); }
+bool TComVistam::PortReady() const
+{
+    return port_ != nullptr && port_->Connected();
+}
 
-bool TComVistam::ReadActive() const { return port_ != nullptr && port_->ReadActive(); }
+bool TComVistam::ReadActive() const
+{
+    return port_ != nullptr && port_->ReadActive();
+}
 
 void TComVistam::Deliver(const uint8_t* buffer, int colByte, bool findMail)
 {
@@ -207,7 +216,7 @@ void TComVistam::SendP643Master(const uint8_t* data, uint8_t colByte)
     port_->SetPutClearEvents(true);
 }
 
-void TComVistam::SendNothing(const uint8_t*, uint8_t) {}
+void TComVistam::SendNothing(const uint8_t*, uint8_t) { }
 
 // ---- receiving -----------------------------------------------------------------------
 

@@ -26,7 +26,7 @@ int BuildBbsFrame(const uint8_t* data, int size, uint8_t* out, int capacity);
 
 class TComVistam {
 public:
-    static constexpr int kBufferSize = 255;   // positions 1..255 of the receive buffers
+    static constexpr int kBufferSize = 255; // positions 1..255 of the receive buffers
     static constexpr int kSendBufferSize = 150;
     enum ErrorCode : uint8_t { ErrOverflow = 1, ErrChecksum = 3 };
 

@@ -29,9 +29,12 @@ struct Crc8Table {
             shifted[reg] = Crc8Step(static_cast<uint8_t>(reg), 0);
     }
 };
-inline constexpr Crc8Table kCrc8Table{};
+inline constexpr Crc8Table kCrc8Table {};
 
-constexpr uint8_t Crc8Shift(uint8_t reg, uint8_t byte) { return kCrc8Table.shifted[reg] ^ byte; }
+constexpr uint8_t Crc8Shift(uint8_t reg, uint8_t byte)
+{
+    return kCrc8Table.shifted[reg] ^ byte;
+}
 
 // Checksum over inputData[offset] .. inputData[offset + bytesNumber - 1]. The end index is
 // formed in 8 bits: when it falls below `offset`, or there is no byte, the result is 0.

@@ -10,40 +10,71 @@ namespace {
 speed_t TableSpeed(uint32_t bitsPerSecond)
 {
     switch (bitsPerSecond) {
-    case 110: return B110;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return 0;
+    case 110:
+        return B110;
+    case 300:
+        return B300;
+    case 600:
+        return B600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return 0;
     }
 }
 
 bool DataBits(uint8_t byteSize, tcflag_t& flags)
 {
     switch (byteSize) {
-    case 5: flags = CS5; return true;
-    case 6: flags = CS6; return true;
-    case 7: flags = CS7; return true;
-    case 8: flags = CS8; return true;
-    default: return false; // a tty has no 9-bit characters
+    case 5:
+        flags = CS5;
+        return true;
+    case 6:
+        flags = CS6;
+        return true;
+    case 7:
+        flags = CS7;
+        return true;
+    case 8:
+        flags = CS8;
+        return true;
+    default:
+        return false; // a tty has no 9-bit characters
     }
 }
 
 bool ParityBits(uint8_t parity, tcflag_t& flags)
 {
     switch (static_cast<TParity>(parity)) {
-    case TParity::ptNONE: flags = 0; return true;
-    case TParity::ptODD: flags = PARENB | PARODD; return true;
-    case TParity::ptEVEN: flags = PARENB; return true;
-    case TParity::ptMARK: flags = PARENB | CMSPAR | PARODD; return true;
-    case TParity::ptSPACE: flags = PARENB | CMSPAR; return true;
+    case TParity::ptNONE:
+        flags = 0;
+        return true;
+    case TParity::ptODD:
+        flags = PARENB | PARODD;
+        return true;
+    case TParity::ptEVEN:
+        flags = PARENB;
+        return true;
+    case TParity::ptMARK:
+        flags = PARENB | CMSPAR | PARODD;
+        return true;
+    case TParity::ptSPACE:
+        flags = PARENB | CMSPAR;
+        return true;
     }
     return false;
 }
@@ -51,11 +82,17 @@ bool ParityBits(uint8_t parity, tcflag_t& flags)
 bool StopBits(uint8_t stopBits, uint8_t byteSize, tcflag_t& flags)
 {
     switch (static_cast<TStopbits>(stopBits)) {
-    case TStopbits::sb1BITS: flags = 0; return true;
+    case TStopbits::sb1BITS:
+        flags = 0;
+        return true;
     // A UART sends 1.5 stop bits when two are asked for with 5-bit characters; with longer
     // characters 1.5 stop bits do not exist.
-    case TStopbits::sb1HALFBITS: flags = CSTOPB; return byteSize == 5;
-    case TStopbits::sb2BITS: flags = CSTOPB; return true;
+    case TStopbits::sb1HALFBITS:
+        flags = CSTOPB;
+        return byteSize == 5;
+    case TStopbits::sb2BITS:
+        flags = CSTOPB;
+        return true;
     }
     return false;
 }
@@ -79,8 +116,8 @@ bool ApplyRawMode(int fd)
 bool DcbToTermios(const TDCB& dcb, termios& tio, uint32_t& arbitraryRate)
 {
     tcflag_t size = 0, parity = 0, stop = 0;
-    if (!DataBits(dcb.ByteSize, size) || !ParityBits(dcb.Parity, parity)
-        || !StopBits(dcb.StopBits, dcb.ByteSize, stop))
+    if (!DataBits(dcb.ByteSize, size) || !ParityBits(dcb.Parity, parity) ||
+        !StopBits(dcb.StopBits, dcb.ByteSize, stop))
         return false;
     termios result = tio;
     result.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);

@@ -10,7 +10,7 @@ namespace karvel {
 
 bool SetArbitraryLineRate(int fd, uint32_t bitsPerSecond)
 {
-    struct termios2 tio {};
+    struct termios2 tio { };
     if (ioctl(fd, TCGETS2, &tio) != 0)
         return false;
     // BOTHER takes the rate from c_ospeed; the input-speed bits left at 0 make the
@@ -26,7 +26,7 @@ bool SetArbitraryLineRate(int fd, uint32_t bitsPerSecond)
 
 uint32_t ReadLineRate(int fd)
 {
-    struct termios2 tio {};
+    struct termios2 tio { };
     if (ioctl(fd, TCGETS2, &tio) != 0)
         return 0;
     return tio.c_ospeed;

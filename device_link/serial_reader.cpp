@@ -17,8 +17,7 @@ namespace karvel {
 
 TReaderHandOver::TReaderHandOver(uint32_t bufferSize, int doorbellFd)
     : FInBuffer(bufferSize, 0), doorbellFd_(doorbellFd)
-{
-}
+{ }
 
 bool TReaderHandOver::WaitWhileHeld()
 {
@@ -112,7 +111,8 @@ void RaiseOwnPriority()
 } // namespace
 
 std::unique_ptr<TReadThread> TReadThread::Create(int fd, uint32_t inBufSize,
-                                                 std::shared_ptr<TPortShared> shared, int doorbellFd)
+                                                 std::shared_ptr<TPortShared> shared,
+                                                 int doorbellFd)
 {
     const int stopFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (stopFd < 0)
@@ -126,8 +126,7 @@ TReadThread::TReadThread(int fd, int stopFd, uint32_t inBufSize,
     : fd_(fd), stopFd_(stopFd), shared_(std::move(shared)),
       handOver_(std::make_shared<TReaderHandOver>(inBufSize, doorbellFd)),
       thread_([this] { Execute(); })
-{
-}
+{ }
 
 TReadThread::~TReadThread()
 {

@@ -18,7 +18,7 @@ namespace karvel {
 // The port's fields the reader reads or writes, kept outside the port object so that a
 // reader never needs the port itself.
 struct TPortShared {
-    std::atomic<bool> putClearEvents {false};  // request outstanding
+    std::atomic<bool> putClearEvents {false}; // request outstanding
     std::atomic<uint32_t> timeReceiveByte {90}; // wait slice in ms
 };
 
@@ -34,8 +34,8 @@ public:
     TReaderHandOver(uint32_t bufferSize, int doorbellFd);
 
     std::vector<uint8_t> FInBuffer; // reader's byte buffer, allocated once
-    int FCount = 0;                 // bytes stored since the last delivery
-    uint32_t FErrCode = 0;          // line errors seen before the last byte read
+    int FCount = 0; // bytes stored since the last delivery
+    uint32_t FErrCode = 0; // line errors seen before the last byte read
 
     // Reader side. Both return false once the reader has been told to end.
     bool WaitWhileHeld();
@@ -62,7 +62,7 @@ private:
     bool held_ = true;
     bool stop_ = false;
     bool pending_ = false; // the reader waits for a delivery
-    bool taken_ = false;   // the main thread is running it
+    bool taken_ = false; // the main thread is running it
     int doorbellFd_;
 };
 

@@ -8,7 +8,10 @@ namespace karvel {
 
 namespace {
 
-uint32_t Flag(uint32_t now, uint32_t before, uint32_t flag) { return now != before ? flag : 0; }
+uint32_t Flag(uint32_t now, uint32_t before, uint32_t flag)
+{
+    return now != before ? flag : 0;
+}
 
 } // namespace
 
@@ -23,9 +26,9 @@ uint32_t TakeLineErrors(int fd, TLineErrorCounters& last)
     now.parity = static_cast<uint32_t>(counters.parity);
     now.brk = static_cast<uint32_t>(counters.brk);
     now.bufOverrun = static_cast<uint32_t>(counters.buf_overrun);
-    const uint32_t flags = Flag(now.frame, last.frame, CE_FRAME)
-        | Flag(now.overrun, last.overrun, CE_OVERRUN) | Flag(now.parity, last.parity, CE_RXPARITY)
-        | Flag(now.brk, last.brk, CE_BREAK) | Flag(now.bufOverrun, last.bufOverrun, CE_RXOVER);
+    const uint32_t flags = Flag(now.frame, last.frame, CE_FRAME) |
+        Flag(now.overrun, last.overrun, CE_OVERRUN) | Flag(now.parity, last.parity, CE_RXPARITY) |
+        Flag(now.brk, last.brk, CE_BREAK) | Flag(now.bufOverrun, last.bufOverrun, CE_RXOVER);
     last = now;
     return flags;
 }
@@ -47,8 +50,8 @@ uint32_t ModemStatus(int fd)
     int lines = 0;
     if (ioctl(fd, TIOCMGET, &lines) != 0)
         return 0;
-    return ((lines & TIOCM_CTS) ? MS_CTS_ON : 0) | ((lines & TIOCM_DSR) ? MS_DSR_ON : 0)
-        | ((lines & TIOCM_RI) ? MS_RING_ON : 0) | ((lines & TIOCM_CD) ? MS_RLSD_ON : 0);
+    return ((lines & TIOCM_CTS) ? MS_CTS_ON : 0) | ((lines & TIOCM_DSR) ? MS_DSR_ON : 0) |
+        ((lines & TIOCM_RI) ? MS_RING_ON : 0) | ((lines & TIOCM_CD) ? MS_RLSD_ON : 0);
 }
 
 bool SetModemLine(int fd, int line, bool raised)

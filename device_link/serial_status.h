@@ -6,17 +6,16 @@
 namespace karvel {
 
 // Line-error flags in the platform's codes.
-constexpr uint32_t CE_RXOVER = 0x0001, CE_OVERRUN = 0x0002, CE_RXPARITY = 0x0004,
-                   CE_FRAME = 0x0008, CE_BREAK = 0x0010;
+constexpr uint32_t CE_RXOVER = 0x0001, CE_OVERRUN = 0x0002, CE_RXPARITY = 0x0004, CE_FRAME = 0x0008,
+                   CE_BREAK = 0x0010;
 // Modem-status flags in the platform's codes.
-constexpr uint32_t MS_CTS_ON = 0x0010, MS_DSR_ON = 0x0020, MS_RING_ON = 0x0040,
-                   MS_RLSD_ON = 0x0080;
+constexpr uint32_t MS_CTS_ON = 0x0010, MS_DSR_ON = 0x0020, MS_RING_ON = 0x0040, MS_RLSD_ON = 0x0080;
 
 // The device status the port reports with its line errors.
 struct TComStat {
-    uint32_t Flags = 0;     // hold reasons; a tty has none to report
-    uint32_t cbInQue = 0;   // received bytes not yet read
-    uint32_t cbOutQue = 0;  // bytes not yet sent
+    uint32_t Flags = 0; // hold reasons; a tty has none to report
+    uint32_t cbInQue = 0; // received bytes not yet read
+    uint32_t cbOutQue = 0; // bytes not yet sent
 };
 
 // The kernel's running error counters of a line. Errors "since the last query" are the

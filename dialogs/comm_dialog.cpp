@@ -30,14 +30,15 @@ QStringList BaudRates()
 
 } // namespace
 
-TCommConfigDlg::TCommConfigDlg(const QString& portName, const TComProp& prop, QWidget* parent) : QDialog(parent)
+TCommConfigDlg::TCommConfigDlg(const QString& portName, const TComProp& prop, QWidget* parent)
+    : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Свойства: %1").arg(portName));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     baud_ = Combo(BaudRates(), static_cast<int>(prop.BaudRate()), this);
     bytes_ = Combo({"5", "6", "7", "8", "9"}, static_cast<int>(prop.ByteSize()), this);
-    parity_ = Combo({QStringLiteral("Нет"), QStringLiteral("Нечет"), QStringLiteral("Чет"), QStringLiteral("Маркер"),
-                     QStringLiteral("Пробел")},
+    parity_ = Combo({QStringLiteral("Нет"), QStringLiteral("Нечет"), QStringLiteral("Чет"),
+                     QStringLiteral("Маркер"), QStringLiteral("Пробел")},
                     static_cast<int>(prop.Parity()), this);
     stop_ = Combo({"1", "1.5", "2"}, static_cast<int>(prop.Stopbits()), this);
 

@@ -26,10 +26,12 @@ void TDozRequests::Note(int line, uint16_t externNum)
 
 void TDozRequests::Forget(int line, uint16_t externNum)
 {
-    std::erase_if(pending_, [&](const TPending& p) { return p.line == line && p.externNum == externNum; });
+    std::erase_if(pending_,
+                  [&](const TPending& p) { return p.line == line && p.externNum == externNum; });
 }
 
-TDozSource TDozRequests::Take(uint16_t externNum, const TDosageStructure& dosage, const TLineLookup& lines)
+TDozSource TDozRequests::Take(uint16_t externNum, const TDosageStructure& dosage,
+                              const TLineLookup& lines)
 {
     for (int line = 1; line <= kLines; ++line) {
         TMain_Karvel* terminal = TerminalAt(lines, line, externNum);
@@ -47,7 +49,7 @@ TDozSource TDozRequests::Take(uint16_t externNum, const TDosageStructure& dosage
     const int line = it->line;
     pending_.erase(it);
     TMain_Karvel* terminal = TerminalAt(lines, line, externNum);
-    return terminal ? TDozSource{line, terminal} : TDozSource{};
+    return terminal ? TDozSource {line, terminal} : TDozSource {};
 }
 
 } // namespace karvel

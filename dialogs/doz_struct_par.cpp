@@ -51,9 +51,11 @@ constexpr int kRowHeight = 27;
 
 } // namespace
 
-TDozStructPar::TDozStructPar(TLineLookup lines, QWidget* parent) : QDialog(parent), lines_(std::move(lines))
+TDozStructPar::TDozStructPar(TLineLookup lines, QWidget* parent)
+    : QDialog(parent), lines_(std::move(lines))
 {
-    setWindowTitle(QStringLiteral("Насторойки параметров перевешивания. (Десятичный разделитель - \" . \")"));
+    setWindowTitle(
+        QStringLiteral("Насторойки параметров перевешивания. (Десятичный разделитель - \" . \")"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     move(174, 156);
 
@@ -109,7 +111,8 @@ void TDozStructPar::BuildButtons(QWidget* box)
     writeBtn_->setDefault(true);
     connect(writeBtn_, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
-    cancelBtn_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Отмена"), box);
+    cancelBtn_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                 QStringLiteral("Отмена"), box);
     cancelBtn_->setObjectName(QStringLiteral("BitBtn2"));
     cancelBtn_->setGeometry(232, 237, 197, 25);
     cancelBtn_->setAutoDefault(false);
@@ -120,7 +123,8 @@ void TDozStructPar::InitBerorShow(bool sTypeMeh)
 {
     const TModelTexts& texts = sTypeMeh ? kKr200 : kKr100;
     for (int row = 0; row < kDozRows; ++row)
-        edits_[static_cast<size_t>(row)]->setToolTip(QString::fromLatin1(texts.tips[static_cast<size_t>(row)]));
+        edits_[static_cast<size_t>(row)]->setToolTip(
+            QString::fromLatin1(texts.tips[static_cast<size_t>(row)]));
     captions_[2]->setText(QString::fromUtf8(texts.label3));
     captions_[4]->setText(QString::fromUtf8(texts.label5));
 }
@@ -188,7 +192,10 @@ bool TDozStructPar::BitBtn1Click()
     return true;
 }
 
-QString TDozStructPar::StatusText() const { return statusPanel_->text(); }
+QString TDozStructPar::StatusText() const
+{
+    return statusPanel_->text();
+}
 
 bool ParamBtnClick(TDozStructPar& window, TLinePoller& poller, int line, bool kr200)
 {

@@ -69,8 +69,8 @@ private:
     std::vector<TArrival> waiting_;
     uint16_t tecLine_ = 0;
     uint16_t tecDoz_ = 0;
-    std::array<QLabel*, kDozRows> captions_{};
-    std::array<QLineEdit*, kDozRows> edits_{};
+    std::array<QLabel*, kDozRows> captions_ {};
+    std::array<QLineEdit*, kDozRows> edits_ {};
     QPushButton* writeBtn_ = nullptr;
     QPushButton* cancelBtn_ = nullptr;
     QLabel* statusPanel_ = nullptr;

@@ -45,7 +45,10 @@ std::optional<double> ParseDozNumber(const QString& text)
     return value;
 }
 
-uint32_t DozRowLimit(int row) { return (row == 1 || row == 2) ? kFourDigits : kSixDigits; }
+uint32_t DozRowLimit(int row)
+{
+    return (row == 1 || row == 2) ? kFourDigits : kSixDigits;
+}
 
 int DozRowDecimals(int row, int weightDecimals)
 {
@@ -75,12 +78,13 @@ const QString& DozRowMessage(int row)
 
 TDozTexts DozTexts(const TDosageStructure& dosage, int weightDecimals)
 {
-    const std::array<double, kDozRows> values = {dosage.TankageLadel, dosage.TVidergki, dosage.TDampers,
-                                                 dosage.WLadel,       dosage.Capacity,  dosage.OSigma};
+    const std::array<double, kDozRows> values = {dosage.TankageLadel, dosage.TVidergki,
+                                                 dosage.TDampers,     dosage.WLadel,
+                                                 dosage.Capacity,     dosage.OSigma};
     TDozTexts texts;
     for (int row = 0; row < kDozRows; ++row) {
-        const std::string text =
-            FixedText(values[static_cast<size_t>(row)], DozRowDecimals(row, weightDecimals), kTextPrecision);
+        const std::string text = FixedText(values[static_cast<size_t>(row)],
+                                           DozRowDecimals(row, weightDecimals), kTextPrecision);
         texts[static_cast<size_t>(row)] = QString::fromStdString(text);
     }
     return texts;

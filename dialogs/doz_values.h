@@ -22,7 +22,7 @@ using TDozRaw = std::array<uint32_t, kDozRows>;
 struct TDozConversion {
     int failedRow = -1;
     QString message;
-    TDozRaw raw{};
+    TDozRaw raw {};
     bool Ok() const { return failedRow < 0; }
 };
 

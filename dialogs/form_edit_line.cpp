@@ -35,7 +35,8 @@ QToolButton* ArrowButton(Qt::ArrowType arrow, QWidget* parent)
 
 } // namespace
 
-TFormEditLine::TFormEditLine(QString storePath, QWidget* parent) : QDialog(parent), storePath_(std::move(storePath))
+TFormEditLine::TFormEditLine(QString storePath, QWidget* parent)
+    : QDialog(parent), storePath_(std::move(storePath))
 {
     setWindowTitle(QStringLiteral("Параметры линии"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -67,7 +68,8 @@ TFormEditLine::TFormEditLine(QString storePath, QWidget* parent) : QDialog(paren
 
     grid_ = new QTableWidget(kSlots, 3, box);
     grid_->setObjectName(QStringLiteral("StringGrid1"));
-    grid_->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Сет.номер"), QStringLiteral("Продукт")});
+    grid_->setHorizontalHeaderLabels(
+        {QStringLiteral("№"), QStringLiteral("Сет.номер"), QStringLiteral("Продукт")});
     grid_->verticalHeader()->hide();
     grid_->verticalHeader()->setMinimumSectionSize(kRowHeight);
     grid_->verticalHeader()->setDefaultSectionSize(kRowHeight);
@@ -76,7 +78,8 @@ TFormEditLine::TFormEditLine(QString storePath, QWidget* parent) : QDialog(paren
     grid_->setColumnWidth(1, 83);
     grid_->setColumnWidth(2, 257);
     grid_->setEditTriggers(QAbstractItemView::AllEditTriggers);
-    grid_->setFixedSize(25 + 83 + 257 + 2 * grid_->frameWidth() + grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+    grid_->setFixedSize(25 + 83 + 257 + 2 * grid_->frameWidth() +
+                            grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
                         kRowHeight * 20);
     for (int row = 0; row < kSlots; ++row)
         SetCell(row, 0, QString::number(row + 1));
@@ -85,11 +88,13 @@ TFormEditLine::TFormEditLine(QString storePath, QWidget* parent) : QDialog(paren
     boxLayout->addLayout(selector);
     boxLayout->addWidget(grid_);
 
-    saveBtn_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Сохранить"), this);
+    saveBtn_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                               QStringLiteral("Сохранить"), this);
     saveBtn_->setObjectName(QStringLiteral("BitBtn1"));
     saveBtn_->setDefault(true);
     connect(saveBtn_, &QPushButton::clicked, this, &TFormEditLine::BitBtn1Click);
-    cancelBtn_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Отмена"), this);
+    cancelBtn_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                 QStringLiteral("Отмена"), this);
     cancelBtn_->setObjectName(QStringLiteral("BitBtn2"));
     cancelBtn_->setAutoDefault(false);
     connect(cancelBtn_, &QPushButton::clicked, this, &QDialog::reject);
@@ -104,7 +109,10 @@ TFormEditLine::TFormEditLine(QString storePath, QWidget* parent) : QDialog(paren
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-int TFormEditLine::Line() const { return edit1_->text().toInt(); }
+int TFormEditLine::Line() const
+{
+    return edit1_->text().toInt();
+}
 
 void TFormEditLine::StepLine(int step)
 {

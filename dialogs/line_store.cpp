@@ -8,8 +8,14 @@ namespace karvel {
 
 namespace {
 
-QString NetNumName(int slot) { return QStringLiteral("NetNum%1").arg(slot); }
-QString NamePName(int slot) { return QStringLiteral("NameP%1").arg(slot); }
+QString NetNumName(int slot)
+{
+    return QStringLiteral("NetNum%1").arg(slot);
+}
+QString NamePName(int slot)
+{
+    return QStringLiteral("NameP%1").arg(slot);
+}
 
 } // namespace
 

@@ -43,9 +43,15 @@ TPasswordDlg::TPasswordDlg(QWidget* parent) : QDialog(parent)
     connect(cancelBtn_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-QString TPasswordDlg::GetPassword() const { return password_->text(); }
+QString TPasswordDlg::GetPassword() const
+{
+    return password_->text();
+}
 
-QString TPasswordDlg::CryptPsw(const QString& oper_psw) { return karvel::CryptPsw(oper_psw); }
+QString TPasswordDlg::CryptPsw(const QString& oper_psw)
+{
+    return karvel::CryptPsw(oper_psw);
+}
 
 bool PasswordMatches(const QString& entered, const QString& adminPassword)
 {

@@ -13,8 +13,8 @@ namespace karvel {
 class TConfigStore;
 
 struct TPortParamValues {
-    std::array<int32_t, 4> port{-1, -1, -1, -1};  // 0 = COM1 .. 8 = COM9, -1 none chosen
-    std::array<int32_t, 4> speed{-1, -1, -1, -1}; // 0 = 9600, 1 = 19200, -1 none chosen
+    std::array<int32_t, 4> port {-1, -1, -1, -1}; // 0 = COM1 .. 8 = COM9, -1 none chosen
+    std::array<int32_t, 4> speed {-1, -1, -1, -1}; // 0 = 9600, 1 = 19200, -1 none chosen
     bool soundStop = false;
     bool logWr = false;
     bool soundMode = false; // true: beeper

@@ -42,9 +42,13 @@ void FillPorts(QComboBox* combo, const QStringList& present)
 
 } // namespace
 
-QString SoundFileFilter() { return QStringLiteral("MIDI (*.mid);;RMI (*.rmi);;WAV (*.wav)"); }
+QString SoundFileFilter()
+{
+    return QStringLiteral("MIDI (*.mid);;RMI (*.rmi);;WAV (*.wav)");
+}
 
-TPortParametrs::TPortParametrs(QString storePath, QWidget* parent) : QDialog(parent), storePath_(std::move(storePath))
+TPortParametrs::TPortParametrs(QString storePath, QWidget* parent)
+    : QDialog(parent), storePath_(std::move(storePath))
 {
     setWindowTitle(QStringLiteral("Коммуникационные параметры"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -52,11 +56,13 @@ TPortParametrs::TPortParametrs(QString storePath, QWidget* parent) : QDialog(par
         return QFileDialog::getOpenFileName(owner, QString(), QString(), SoundFileFilter());
     };
 
-    saveBtn_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Сохранить"), this);
+    saveBtn_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                               QStringLiteral("Сохранить"), this);
     saveBtn_->setObjectName(QStringLiteral("SaveBtn"));
     saveBtn_->setDefault(true);
     connect(saveBtn_, &QPushButton::clicked, this, &TPortParametrs::SaveBtnClick);
-    cancelBtn_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Отмена"), this);
+    cancelBtn_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                 QStringLiteral("Отмена"), this);
     cancelBtn_->setObjectName(QStringLiteral("BitBtn2"));
     cancelBtn_->setAutoDefault(false);
     connect(cancelBtn_, &QPushButton::clicked, this, &QDialog::reject);

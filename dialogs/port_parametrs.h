@@ -56,8 +56,8 @@ private:
     void Show(const TPortParamValues& values);
 
     QString storePath_;
-    std::array<QComboBox*, 4> portL_{};
-    std::array<QComboBox*, 4> speedL_{};
+    std::array<QComboBox*, 4> portL_ {};
+    std::array<QComboBox*, 4> speedL_ {};
     QCheckBox* checkBox1_ = nullptr;
     QCheckBox* checkBox2_ = nullptr;
     QRadioButton* radio1_ = nullptr;

@@ -74,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     for (size_t i = 2; i < size; ++i) {
         port.Byte(data[i]);
-        Check(framing.CollectedBytes() >= 0 && framing.CollectedBytes() <= TComVistam::kBufferSize + 1);
+        Check(framing.CollectedBytes() >= 0 &&
+              framing.CollectedBytes() <= TComVistam::kBufferSize + 1);
         if (silenceEvery != 0 && (i - 1) % static_cast<size_t>(silenceEvery) == 0)
             port.Silence();
         // As on a line: every delivery, packet or silence, is followed by the next request.

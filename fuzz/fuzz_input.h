@@ -13,8 +13,8 @@
 namespace karvel::fuzz {
 
 constexpr uint8_t kTagBadResponse = 0xFF; // a failed exchange
-constexpr uint8_t kTagCommand = 0xFE;     // next byte: an operator command
-constexpr uint8_t kTagShow = 0xFD;        // write the terminal into the display
+constexpr uint8_t kTagCommand = 0xFE; // next byte: an operator command
+constexpr uint8_t kTagShow = 0xFD; // write the terminal into the display
 // Tags below 0x80: an answer of (tag & 0x3F) bytes follows. Bit 6 set: the answer's first
 // two bytes are replaced by the terminal's own number and an answer code picked by the
 // next byte, so that most inputs reach the decoders.

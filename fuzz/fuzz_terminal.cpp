@@ -28,9 +28,12 @@ public:
     void SetHopperCaption(const std::string& caption) override { Check(caption.size() <= 64); }
     bool HopperOpen() const override { return open_; }
     void SetHopperOpen(bool open) override { open_ = open; }
-    void SetAnimationActive(Animation, bool) override {}
-    void SetAnimationVisible(Animation, bool) override {}
-    void SetCountText(CountText, const std::string& text) override { Check(text.size() <= kMaxText); }
+    void SetAnimationActive(Animation, bool) override { }
+    void SetAnimationVisible(Animation, bool) override { }
+    void SetCountText(CountText, const std::string& text) override
+    {
+        Check(text.size() <= kMaxText);
+    }
 
 private:
     bool open_ = false;
@@ -41,7 +44,8 @@ void CheckTerminal(const TMain_Karvel& t)
     Check(t.OutCol >= 2 && t.OutCol <= TDoz_Karvel::kOutSize);
     Check(t.OutArray[0] == t.NetNum);
     Check(t.Weight.size() <= kMaxText);
-    for (const std::string* text : {&t.Count.Ct, &t.Count.nt, &t.Count.dt, &t.Count.Pt, &t.Count.tt, &t.Count.Et})
+    for (const std::string* text :
+         {&t.Count.Ct, &t.Count.nt, &t.Count.dt, &t.Count.Pt, &t.Count.tt, &t.Count.Et})
         Check(text->size() <= kMaxText);
     Check(t.Count.stab_C <= 3);
     Check(t.ErrorCount <= TDoz_Karvel::kErrorCountLimit);
@@ -51,10 +55,12 @@ void RecordCommand(TMain_Karvel& t, uint8_t which)
 {
     using Command = void (TDoz_Karvel::*)();
     static constexpr Command kCommands[] = {
-        &TDoz_Karvel::Command_ReadDoz,  &TDoz_Karvel::Command_WriteDoz,  &TDoz_Karvel::Command_Start,
-        &TDoz_Karvel::Command_Stop,     &TDoz_Karvel::Command_Prohod,    &TDoz_Karvel::Command_Pause,
-        &TDoz_Karvel::Command_ResPause, &TDoz_Karvel::Command_ResCicle,  &TDoz_Karvel::Command_ResPopoln,
-        &TDoz_Karvel::Command_ZerCounters, &TDoz_Karvel::Command_ResErrors,
+        &TDoz_Karvel::Command_ReadDoz,   &TDoz_Karvel::Command_WriteDoz,
+        &TDoz_Karvel::Command_Start,     &TDoz_Karvel::Command_Stop,
+        &TDoz_Karvel::Command_Prohod,    &TDoz_Karvel::Command_Pause,
+        &TDoz_Karvel::Command_ResPause,  &TDoz_Karvel::Command_ResCicle,
+        &TDoz_Karvel::Command_ResPopoln, &TDoz_Karvel::Command_ZerCounters,
+        &TDoz_Karvel::Command_ResErrors,
     };
     (t.*kCommands[which % std::size(kCommands)])();
 }
@@ -77,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(dText.size() <= kMaxText && cText.size() <= kMaxText);
         terminal.AddCount(n, countD, countC, dText, cText);
     };
-    terminal.FOnEventChangeCount = [](const std::string&, uint8_t, double, double, const std::string&,
-                                      const std::string&) {};
+    terminal.FOnEventChangeCount = [](const std::string&, uint8_t, double, double,
+                                      const std::string&, const std::string&) {};
     terminal.FOnEventPStop = [](uint16_t, uint8_t act) { Check(act <= 2); };
     terminal.FOnStopWeightSystemEvent = [](uint8_t) {};
     terminal.FOnReadDozeParam = [](uint8_t, uint8_t, const TDosageStructure& d) {
@@ -86,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     };
 
     // The framing lends the handler its whole 255-byte buffer, zero beyond the packet.
-    std::array<uint8_t, 255> buffer{};
+    std::array<uint8_t, 255> buffer {};
     size_t i = 2;
     while (i < size) {
         const uint8_t tag = data[i++];

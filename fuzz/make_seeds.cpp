@@ -28,7 +28,8 @@ std::vector<Bytes> Requests(uint8_t net)
     r.push_back({net, 0xDF, 1});
     r.push_back({net, 0xDF, 7});
     Bytes write = {net, 0xB4};
-    for (uint8_t b : {0x00, 0x50, 0x00, 0x20, 0x00, 0x30, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00})
+    for (uint8_t b : {0x00, 0x50, 0x00, 0x20, 0x00, 0x30, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                      0x00, 0x00, 0x00})
         write.push_back(b);
     r.push_back(write);
     return r;
@@ -37,7 +38,8 @@ std::vector<Bytes> Requests(uint8_t net)
 void Write(const fs::path& path, const Bytes& bytes)
 {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes Frame(TProtocol protocol, const Bytes& packet)
@@ -99,7 +101,9 @@ int main(int argc, char** argv)
                 const Bytes frame = Frame(static_cast<TProtocol>(variant), answer.packet);
                 Bytes seed = {static_cast<uint8_t>(variant), net};
                 seed.insert(seed.end(), frame.begin(), frame.end());
-                Write(dir / "framing" / (name + "_v" + std::to_string(variant) + "_" + std::to_string(i)), seed);
+                Write(dir / "framing" /
+                          (name + "_v" + std::to_string(variant) + "_" + std::to_string(i)),
+                      seed);
                 all.insert(all.end(), frame.begin(), frame.end());
                 ++files;
             }

@@ -50,7 +50,10 @@ void TAnimateWidget::SetActive(bool active)
         movie_->setPaused(true); // keeps the frame on view
 }
 
-bool TAnimateWidget::Active() const { return movie_->state() == QMovie::Running; }
+bool TAnimateWidget::Active() const
+{
+    return movie_->state() == QMovie::Running;
+}
 
 void TAnimateWidget::paintEvent(QPaintEvent*)
 {

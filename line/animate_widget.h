@@ -12,7 +12,7 @@ namespace karvel {
 class TAnimateWidget : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kSide = 17;     // the control's size on the window
+    static constexpr int kSide = 17; // the control's size on the window
     static constexpr int kClipFrames = 20;
     static constexpr int kClipSide = 32; // the clip's own frame size
     static constexpr int kFramesPerSecond = 30;

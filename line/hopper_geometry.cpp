@@ -4,11 +4,14 @@
 
 namespace karvel {
 
-int RoundHalfEven(double x) { return static_cast<int>(std::nearbyint(x)); }
+int RoundHalfEven(double x)
+{
+    return static_cast<int>(std::nearbyint(x));
+}
 
 THopperGeometry HopperGeometry(const THopperSettings& s)
 {
-    THopperGeometry g{};
+    THopperGeometry g {};
     const int margin = s.shiftLeftRight;
     g.innerWidth = s.width - 2 * margin;
     g.innerHeight = s.height - 2 * s.shiftUpDown;
@@ -23,11 +26,12 @@ THopperGeometry HopperGeometry(const THopperSettings& s)
 
     const int outletLeft = RoundHalfEven(half - outlet) + margin;
     const int outletRight = RoundHalfEven(half + outlet) + margin;
-    g.funnel = {THopperPoint{margin, g.y0}, THopperPoint{margin + g.innerWidth, g.y0},
-                THopperPoint{outletRight, g.outletY}, THopperPoint{outletLeft, g.outletY}};
+    g.funnel = {THopperPoint {margin, g.y0}, THopperPoint {margin + g.innerWidth, g.y0},
+                THopperPoint {outletRight, g.outletY}, THopperPoint {outletLeft, g.outletY}};
     g.body = {margin, s.shiftUpDown, s.width - margin, RoundHalfEven(g.shoulder - 2)};
     if (s.open)
-        g.damper = {outletLeft, g.outletY + 2, RoundHalfEven(half - outlet + 5) + margin, g.innerHeight};
+        g.damper = {outletLeft, g.outletY + 2, RoundHalfEven(half - outlet + 5) + margin,
+                    g.innerHeight};
     else
         g.damper = {outletLeft, g.outletY + 2, outletRight, g.outletY + 7};
     g.textCentreX = margin + g.innerWidth / 2;

@@ -19,20 +19,20 @@ struct THopperSettings {
     int width = 0, height = 0;
     int shiftUpDown = 0, shiftLeftRight = 0;
     int proportion = 0; // percent of the inner height taken by the body
-    int konusnost = 0;  // half-width of the outlet, percent of the inner width
-    bool open = false;  // damper drawn open
+    int konusnost = 0; // half-width of the outlet, percent of the inner width
+    bool open = false; // damper drawn open
 };
 
 struct THopperGeometry {
     int innerWidth, innerHeight;
-    double shoulder;                     // where the funnel starts (real)
-    int y0;                              // shoulder, rounded
-    int outletY;                         // outlet level
-    std::array<THopperPoint, 4> funnel;  // P0..P3
+    double shoulder; // where the funnel starts (real)
+    int y0; // shoulder, rounded
+    int outletY; // outlet level
+    std::array<THopperPoint, 4> funnel; // P0..P3
     THopperRect body;
     THopperRect damper;
     int textCentreX; // the text is centred on this x
-    int textTop;     // top of the first text line
+    int textTop; // top of the first text line
 };
 
 // Halves round to the even neighbour, as everywhere in this drawing.

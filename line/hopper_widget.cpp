@@ -17,7 +17,10 @@ QRect OutlineRect(const THopperRect& r)
     return QRect(r.left, r.top, r.right - r.left - 1, r.bottom - r.top - 1);
 }
 
-bool HasArea(const THopperRect& r) { return r.right > r.left && r.bottom > r.top; }
+bool HasArea(const THopperRect& r)
+{
+    return r.right > r.left && r.bottom > r.top;
+}
 
 // Text with its top at y; with a solid brush on an opaque box of the brush colour.
 void WriteLine(QPainter& painter, const QBrush& brush, int centreX, int y, const QString& text)
@@ -38,8 +41,7 @@ THopperWidget::THopperWidget(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-template <typename T>
-void THopperWidget::Store(T& field, const T& value)
+template <typename T> void THopperWidget::Store(T& field, const T& value)
 {
     field = value;
     // The control shows the new value at once, not at the next pass of the event loop.
@@ -47,20 +49,62 @@ void THopperWidget::Store(T& field, const T& value)
     repaint();
 }
 
-void THopperWidget::SetShiftUpDown(int value) { Store(ShiftUD, value); }
-void THopperWidget::SetShiftLeftRight(int value) { Store(ShiftLR, value); }
-void THopperWidget::SetProportion(int value) { Store(Excentr, value); }
-void THopperWidget::SetCaption(const QString& value) { Store(CaptionString, value); }
-void THopperWidget::SetCaptionD(const QString& value) { Store(CaptionString1, value); }
-void THopperWidget::SetOpenClose(bool value) { Store(OpenCloseDamper, value); }
-void THopperWidget::SetLamplight(bool value) { Store(Lamp, value); }
-void THopperWidget::SetRadiusC(int value) { Store(Radius, value); }
-void THopperWidget::SetIsEmpty(bool value) { Store(Empty, value); }
-void THopperWidget::SetIsAlert(bool value) { Store(Alert, value); }
-void THopperWidget::SetTextSize(int value) { Store(TextSize_, value); }
-void THopperWidget::SetColor(const QColor& value) { Store(Color_, value); }
-void THopperWidget::SetTextBordColor(const QColor& value) { Store(TextBordColor_, value); }
-void THopperWidget::SetKonusnost(int value) { KKonus = value; }
+void THopperWidget::SetShiftUpDown(int value)
+{
+    Store(ShiftUD, value);
+}
+void THopperWidget::SetShiftLeftRight(int value)
+{
+    Store(ShiftLR, value);
+}
+void THopperWidget::SetProportion(int value)
+{
+    Store(Excentr, value);
+}
+void THopperWidget::SetCaption(const QString& value)
+{
+    Store(CaptionString, value);
+}
+void THopperWidget::SetCaptionD(const QString& value)
+{
+    Store(CaptionString1, value);
+}
+void THopperWidget::SetOpenClose(bool value)
+{
+    Store(OpenCloseDamper, value);
+}
+void THopperWidget::SetLamplight(bool value)
+{
+    Store(Lamp, value);
+}
+void THopperWidget::SetRadiusC(int value)
+{
+    Store(Radius, value);
+}
+void THopperWidget::SetIsEmpty(bool value)
+{
+    Store(Empty, value);
+}
+void THopperWidget::SetIsAlert(bool value)
+{
+    Store(Alert, value);
+}
+void THopperWidget::SetTextSize(int value)
+{
+    Store(TextSize_, value);
+}
+void THopperWidget::SetColor(const QColor& value)
+{
+    Store(Color_, value);
+}
+void THopperWidget::SetTextBordColor(const QColor& value)
+{
+    Store(TextBordColor_, value);
+}
+void THopperWidget::SetKonusnost(int value)
+{
+    KKonus = value;
+}
 
 void THopperWidget::paintEvent(QPaintEvent*)
 {
@@ -101,7 +145,8 @@ void THopperWidget::paintEvent(QPaintEvent*)
     painter.setPen(Qt::black);
     WriteLine(painter, textBrush, g.textCentreX, g.textTop, CaptionString);
     if (!CaptionString1.isEmpty())
-        WriteLine(painter, textBrush, g.textCentreX, painter.fontMetrics().height() + g.textTop, CaptionString1);
+        WriteLine(painter, textBrush, g.textCentreX, painter.fontMetrics().height() + g.textTop,
+                  CaptionString1);
 }
 
 } // namespace karvel

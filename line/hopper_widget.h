@@ -51,8 +51,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    template <typename T>
-    void Store(T& field, const T& value);
+    template <typename T> void Store(T& field, const T& value);
 
     int ShiftUD = 0;
     int ShiftLR = 0;
@@ -66,8 +65,8 @@ private:
     bool Empty = false;
     bool Alert = false;
     int TextSize_ = 0;
-    QColor Color_{Qt::black};
-    QColor TextBordColor_{Qt::black};
+    QColor Color_ {Qt::black};
+    QColor TextBordColor_ {Qt::black};
 };
 
 } // namespace karvel

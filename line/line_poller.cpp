@@ -28,8 +28,8 @@ constexpr CommandEntry kCommands[] = {
 
 } // namespace
 
-TLinePoller::TLinePoller(const TLineTraits& traits, const TLineList& list, TLineSettingsSource& settings,
-                         TLineView& view, QObject* parent)
+TLinePoller::TLinePoller(const TLineTraits& traits, const TLineList& list,
+                         TLineSettingsSource& settings, TLineView& view, QObject* parent)
     : QObject(parent), traits_(traits), list_(list), settings_(settings), view_(view)
 {
     // The line's fixed settings; port number and speed come from the store at each start.
@@ -143,7 +143,8 @@ void TLinePoller::PollStep(const uint8_t* value, uint8_t /*colByte*/, bool findM
         terminal.BedResponse();
 
     const size_t position = pollPosition_;
-    if ((terminal.DozSysStatus.Loading || terminal.DozSysStatus.UnLoading) && pics_[position] == TabNormal) {
+    if ((terminal.DozSysStatus.Loading || terminal.DozSysStatus.UnLoading) &&
+        pics_[position] == TabNormal) {
         pics_[position] = TabActive;
         view_.RepaintTabs();
     }
@@ -187,7 +188,8 @@ void TLinePoller::AlarmTimeout()
 
 uint8_t TLinePoller::TabState(int index) const
 {
-    return (index >= 0 && index < kMaxTerminals) ? pics_[static_cast<size_t>(index)] : uint8_t{TabNormal};
+    return (index >= 0 && index < kMaxTerminals) ? pics_[static_cast<size_t>(index)]
+                                                 : uint8_t {TabNormal};
 }
 
 TMain_Karvel* TLinePoller::SelectedTerminal() const

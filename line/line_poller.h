@@ -21,8 +21,6 @@
 
 namespace karvel {
 
-
-
 // Tab states and the colour the window paints for each.
 enum TTabState : uint8_t { TabNormal = 0, TabActive = 1, TabSignal = 2, TabAlert = 3 };
 
@@ -35,7 +33,7 @@ struct TLineModelSetting {
 };
 struct TLinePortSetting {
     bool keyExists = false;
-    int port = 0;  // position in COM1..COM9, counted from 0
+    int port = 0; // position in COM1..COM9, counted from 0
     int speed = 0; // 0: 9600 bit/s, anything else 19200 bit/s
     std::string error;
 };
@@ -62,7 +60,16 @@ public:
 };
 
 enum class TLineCommand {
-    Start, Stop, Prohod, Pause, ResPause, ResCicle, ResPopoln, ZerCounters, ResErrors, ReadDoz,
+    Start,
+    Stop,
+    Prohod,
+    Pause,
+    ResPause,
+    ResCicle,
+    ResPopoln,
+    ZerCounters,
+    ResErrors,
+    ReadDoz,
 };
 
 class TLinePoller : public QObject {
@@ -72,8 +79,8 @@ public:
     static constexpr int kAlarmDelayMs = 200;
     static constexpr int kStopWaitMs = 150;
 
-    TLinePoller(const TLineTraits& traits, const TLineList& list, TLineSettingsSource& settings, TLineView& view,
-                QObject* parent = nullptr);
+    TLinePoller(const TLineTraits& traits, const TLineList& list, TLineSettingsSource& settings,
+                TLineView& view, QObject* parent = nullptr);
     ~TLinePoller() override;
 
     // Binds the line's current terminals and starts polling.
@@ -119,7 +126,7 @@ private:
     QTimer alarm_;
     uint16_t pollPosition_ = 0;
     uint64_t exchanges_ = 0;
-    std::array<uint8_t, kMaxTerminals> pics_{};
+    std::array<uint8_t, kMaxTerminals> pics_ {};
 };
 
 } // namespace karvel

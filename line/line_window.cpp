@@ -37,8 +37,8 @@ struct ValueRow {
 
 // The six counters in the order of TSlotDisplay::CountText.
 constexpr ValueRow kValueRows[6] = {
-    {"Cуммарный вес", "КГ"},        {"Кол-во отвесов", ""},      {"Вес последней порции", "КГ"},
-    {"Производительность", "Т/Ч"}, {"Время цикла", "СЕК"},     {"Ограниченная сумма", "КГ"},
+    {"Cуммарный вес", "КГ"},       {"Кол-во отвесов", ""}, {"Вес последней порции", "КГ"},
+    {"Производительность", "Т/Ч"}, {"Время цикла", "СЕК"}, {"Ограниченная сумма", "КГ"},
 };
 
 struct CommandButton {
@@ -50,7 +50,8 @@ struct CommandButton {
 
 } // namespace
 
-TFormLine::TFormLine(int line, const TLineList& list, TLineSettingsSource& settings, QWidget* parent)
+TFormLine::TFormLine(int line, const TLineList& list, TLineSettingsSource& settings,
+                     QWidget* parent)
     : QMainWindow(parent), traits_(LineTraits(line))
 {
     setWindowTitle(QString::fromUtf8(traits_.caption));
@@ -80,7 +81,8 @@ TFormLine::TFormLine(int line, const TLineList& list, TLineSettingsSource& setti
         if (OnAlarm)
             OnAlarm();
     };
-    tabs_->SetTabColour([this](int index) { return TabStateColour(poller_->TabState(index), palette()); });
+    tabs_->SetTabColour(
+        [this](int index) { return TabStateColour(poller_->TabState(index), palette()); });
 }
 
 TFormLine::~TFormLine()
@@ -151,7 +153,8 @@ void TFormLine::BuildHopper(QGroupBox* box)
     const QPoint places[4] = {{84, 16}, {84, 136}, {68, 136}, {100, 136}};
     for (size_t i = 0; i < animations_.size(); ++i) {
         animations_[i] = new TAnimateWidget(box);
-        animations_[i]->setGeometry(places[i].x(), places[i].y(), TAnimateWidget::kSide, TAnimateWidget::kSide);
+        animations_[i]->setGeometry(places[i].x(), places[i].y(), TAnimateWidget::kSide,
+                                    TAnimateWidget::kSide);
     }
 }
 
@@ -166,17 +169,22 @@ void TFormLine::BuildMenus()
 
     kr200Menu_ = menuBar()->addMenu(QStringLiteral("Доп. команды KR-200"));
     const Item kr200Items[] = {
-        {"Блокировка цикла загрузки", TLineCommand::Pause}, {traits_.releaseCaption, TLineCommand::ResPause},
-        {"Сброс цикла", TLineCommand::ResCicle},           {"Выключить пополнение", TLineCommand::ResPopoln},
-        {"Обнулить сменные счетчики", TLineCommand::ZerCounters}, {"Сброс ошибки", TLineCommand::ResErrors},
+        {"Блокировка цикла загрузки", TLineCommand::Pause},
+        {traits_.releaseCaption, TLineCommand::ResPause},
+        {"Сброс цикла", TLineCommand::ResCicle},
+        {"Выключить пополнение", TLineCommand::ResPopoln},
+        {"Обнулить сменные счетчики", TLineCommand::ZerCounters},
+        {"Сброс ошибки", TLineCommand::ResErrors},
     };
     for (const Item& item : kr200Items) {
         const TLineCommand command = item.command;
-        kr200Menu_->addAction(QString::fromUtf8(item.caption), this, [this, command] { Command(command); });
+        kr200Menu_->addAction(QString::fromUtf8(item.caption), this,
+                              [this, command] { Command(command); });
     }
     kr100Menu_ = menuBar()->addMenu(QStringLiteral("Доп. KR-100"));
     // The older model resets its current cycle on the block command.
-    kr100Menu_->addAction(QStringLiteral("Сброс текущего цикла"), this, [this] { Command(TLineCommand::Pause); });
+    kr100Menu_->addAction(QStringLiteral("Сброс текущего цикла"), this,
+                          [this] { Command(TLineCommand::Pause); });
 }
 
 void TFormLine::FormCreate()
@@ -186,11 +194,20 @@ void TFormLine::FormCreate()
     Init();
 }
 
-void TFormLine::Command(TLineCommand command) { poller_->Command(command); }
+void TFormLine::Command(TLineCommand command)
+{
+    poller_->Command(command);
+}
 
-void TFormLine::StartBtnClick() { Command(TLineCommand::Start); }
+void TFormLine::StartBtnClick()
+{
+    Command(TLineCommand::Start);
+}
 
-void TFormLine::StopBtnClick() { Command(TLineCommand::Stop); }
+void TFormLine::StopBtnClick()
+{
+    Command(TLineCommand::Stop);
+}
 
 void TFormLine::ProductPass()
 {
@@ -210,15 +227,30 @@ void TFormLine::ParamBtnClick()
     poller_->Command(TLineCommand::ReadDoz);
 }
 
-bool TFormLine::Kr200MenuVisible() const { return kr200Menu_->menuAction()->isVisible(); }
+bool TFormLine::Kr200MenuVisible() const
+{
+    return kr200Menu_->menuAction()->isVisible();
+}
 
-void TFormLine::SetStatusText(const QString& text) { status_->setText(text); }
+void TFormLine::SetStatusText(const QString& text)
+{
+    status_->setText(text);
+}
 
-QString TFormLine::StatusText() const { return status_->text(); }
+QString TFormLine::StatusText() const
+{
+    return status_->text();
+}
 
-QString TFormLine::ValueText(TSlotDisplay::CountText field) const { return values_[field]->text(); }
+QString TFormLine::ValueText(TSlotDisplay::CountText field) const
+{
+    return values_[field]->text();
+}
 
-QString TFormLine::GroupCaption() const { return groupBox2_->title(); }
+QString TFormLine::GroupCaption() const
+{
+    return groupBox2_->title();
+}
 
 // ---- what the polling cycle shows ----------------------------------------------------
 
@@ -228,13 +260,25 @@ void TFormLine::ClearTabs()
         tabs_->removeTab(tabs_->count() - 1);
 }
 
-void TFormLine::AddTab(const std::string& caption) { tabs_->addTab(QString::fromStdString(caption)); }
+void TFormLine::AddTab(const std::string& caption)
+{
+    tabs_->addTab(QString::fromStdString(caption));
+}
 
-int TFormLine::SelectedTab() const { return tabs_->currentIndex(); }
+int TFormLine::SelectedTab() const
+{
+    return tabs_->currentIndex();
+}
 
-void TFormLine::RepaintTabs() { tabs_->update(); }
+void TFormLine::RepaintTabs()
+{
+    tabs_->update();
+}
 
-void TFormLine::SetGroupCaption(const std::string& caption) { groupBox2_->setTitle(QString::fromStdString(caption)); }
+void TFormLine::SetGroupCaption(const std::string& caption)
+{
+    groupBox2_->setTitle(QString::fromStdString(caption));
+}
 
 void TFormLine::ShowModelMenus(bool kr100)
 {
@@ -242,21 +286,42 @@ void TFormLine::ShowModelMenus(bool kr100)
     kr100Menu_->menuAction()->setVisible(kr100);
 }
 
-void TFormLine::ShowMessage(const std::string& text) { karvel::ShowMessage(this, QString::fromStdString(text)); }
+void TFormLine::ShowMessage(const std::string& text)
+{
+    karvel::ShowMessage(this, QString::fromStdString(text));
+}
 
-void TFormLine::ShowWindow() { show(); }
+void TFormLine::ShowWindow()
+{
+    show();
+}
 
 // ---- what the selected terminal writes ----------------------------------------------
 
-void TFormLine::SetHopperCaption(const std::string& caption) { hopper_->SetCaption(QString::fromStdString(caption)); }
+void TFormLine::SetHopperCaption(const std::string& caption)
+{
+    hopper_->SetCaption(QString::fromStdString(caption));
+}
 
-bool TFormLine::HopperOpen() const { return hopper_->OpenClose(); }
+bool TFormLine::HopperOpen() const
+{
+    return hopper_->OpenClose();
+}
 
-void TFormLine::SetHopperOpen(bool open) { hopper_->SetOpenClose(open); }
+void TFormLine::SetHopperOpen(bool open)
+{
+    hopper_->SetOpenClose(open);
+}
 
-void TFormLine::SetAnimationActive(Animation animation, bool playing) { animations_[animation]->SetActive(playing); }
+void TFormLine::SetAnimationActive(Animation animation, bool playing)
+{
+    animations_[animation]->SetActive(playing);
+}
 
-void TFormLine::SetAnimationVisible(Animation animation, bool visible) { animations_[animation]->setVisible(visible); }
+void TFormLine::SetAnimationVisible(Animation animation, bool visible)
+{
+    animations_[animation]->setVisible(visible);
+}
 
 void TFormLine::SetCountText(CountText field, const std::string& text)
 {

@@ -28,7 +28,8 @@ class TFormLine : public QMainWindow, public TLineView, public TSlotDisplay {
     Q_OBJECT
 public:
     // The window is created hidden; FormCreate shows it when the line has terminals.
-    TFormLine(int line, const TLineList& list, TLineSettingsSource& settings, QWidget* parent = nullptr);
+    TFormLine(int line, const TLineList& list, TLineSettingsSource& settings,
+              QWidget* parent = nullptr);
     ~TFormLine() override;
 
     // Creation: tab states reset, animations prepared, then Init.
@@ -86,9 +87,9 @@ private:
     std::unique_ptr<TLinePoller> poller_;
     TStateTabBar* tabs_ = nullptr;
     QGroupBox* groupBox2_ = nullptr;
-    std::array<QLabel*, 6> values_{};
+    std::array<QLabel*, 6> values_ {};
     THopperWidget* hopper_ = nullptr;
-    std::array<TAnimateWidget*, 4> animations_{};
+    std::array<TAnimateWidget*, 4> animations_ {};
     QMenu* kr200Menu_ = nullptr;
     QMenu* kr100Menu_ = nullptr;
     QLabel* status_ = nullptr;

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   dbus dbus-bin python3 python3-dbus python3-gi
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
-  clang libclang-rt-14-dev libmodbus-dev
+  clang clang-format libclang-rt-14-dev libmodbus-dev file
   qt6-multimedia-dev libfluidsynth-dev fluid-soundfont-gm fonts-liberation
 )
 

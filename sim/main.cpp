@@ -36,7 +36,8 @@ int main(int argc, char** argv)
     if (configHome.empty())
         configHome = home + "/.config";
 
-    const ParsedOptions parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), configHome, home);
+    const ParsedOptions parsed =
+        ParseOptions(std::vector<std::string>(argv + 1, argv + argc), configHome, home);
     if (!parsed.error.empty())
         return Fail(parsed.error + "\n(karvel-sim --help explains the options)", 2);
     const SimOptions& options = parsed.options;
@@ -47,7 +48,8 @@ int main(int argc, char** argv)
 
     SimRunner::InstallSignals();
     const bool onDevice = !options.device.empty();
-    OpenedPort port = onDevice ? OpenSerialDevice(options.device, options.baud) : OpenPseudoTerminal(options.baud);
+    OpenedPort port = onDevice ? OpenSerialDevice(options.device, options.baud)
+                               : OpenPseudoTerminal(options.baud);
     if (port.fd < 0)
         return Fail(port.error, 1);
 
@@ -58,7 +60,8 @@ int main(int argc, char** argv)
     }
     bool fifoCreated = false;
     int controlFd = -1;
-    if (!options.control.empty() && (controlFd = OpenControlFifo(options.control, fifoCreated, error)) < 0) {
+    if (!options.control.empty() &&
+        (controlFd = OpenControlFifo(options.control, fifoCreated, error)) < 0) {
         if (!options.link.empty())
             RemoveLink(options.link, port.path);
         ClosePort(port);
@@ -75,8 +78,9 @@ int main(int argc, char** argv)
     std::printf("%s %s\n", onDevice ? "device" : "pty", port.path.c_str());
     std::fflush(stdout);
     std::fprintf(stderr, "karvel-sim: %zu terminal(s) on %s%s%s, cycle %lld ms; Ctrl+C ends\n",
-                 options.terminals.size(), port.path.c_str(), options.link.empty() ? "" : " linked as ",
-                 options.link.c_str(), static_cast<long long>(options.cycleMs));
+                 options.terminals.size(), port.path.c_str(),
+                 options.link.empty() ? "" : " linked as ", options.link.c_str(),
+                 static_cast<long long>(options.cycleMs));
 
     const bool pace = options.pace.value_or(!onDevice);
     int status = 0;

@@ -7,9 +7,9 @@ namespace karvel::sim {
 
 namespace {
 
-constexpr double kPortionSpread = 0.004;     // portions scatter by +-0.4 % around the set-point
-constexpr double kWithoutReplenish = 0.02;   // without the fine feed a portion falls 2 % short
-constexpr int kFineFeedFromPercent = 70;     // the fine feed runs in the last 30 % of loading
+constexpr double kPortionSpread = 0.004; // portions scatter by +-0.4 % around the set-point
+constexpr double kWithoutReplenish = 0.02; // without the fine feed a portion falls 2 % short
+constexpr int kFineFeedFromPercent = 70; // the fine feed runs in the last 30 % of loading
 constexpr uint64_t kCounterModulus = 10'000'000'000ull; // ten BCD digits
 
 } // namespace
@@ -34,9 +34,12 @@ int64_t WeighingCycle::PhaseLength(Phase phase) const
     const int64_t loading = cycleMs_ * kLoadingShare / 100;
     const int64_t weighing = cycleMs_ * kWeighingShare / 100;
     switch (phase) {
-    case Phase::Loading: return loading;
-    case Phase::Weighing: return weighing;
-    case Phase::Unloading: return cycleMs_ - loading - weighing;
+    case Phase::Loading:
+        return loading;
+    case Phase::Weighing:
+        return weighing;
+    case Phase::Unloading:
+        return cycleMs_ - loading - weighing;
     }
     return cycleMs_;
 }
@@ -72,7 +75,8 @@ void WeighingCycle::Advance(int64_t nowMs)
         if (outletTimer_ > 0)
             outletTimer_ = std::max<int64_t>(0, outletTimer_ - step);
         if (pass_)
-            unweighed_ += static_cast<double>(portion_) * static_cast<double>(step) / static_cast<double>(cycleMs_);
+            unweighed_ += static_cast<double>(portion_) * static_cast<double>(step) /
+                static_cast<double>(cycleMs_);
         if (progressing) {
             elapsed_ += step;
             if (elapsed_ >= PhaseLength(phase_))
@@ -118,7 +122,9 @@ void WeighingCycle::FixPortion()
     lastFix_ = now_;
     c.t = static_cast<uint64_t>((cycle + 50) / 100);
     // kg per cycle to t/h: (d / 1000) / (ms / 3 600 000) = d * 3600 / ms, in the same decimals.
-    c.P = cycle > 0 ? static_cast<uint64_t>(std::llround(static_cast<double>(target_) * 3600.0 / static_cast<double>(cycle))) : 0;
+    c.P = cycle > 0 ? static_cast<uint64_t>(std::llround(static_cast<double>(target_) * 3600.0 /
+                                                         static_cast<double>(cycle)))
+                    : 0;
     if (doseLimit_ > 0 && c.E >= doseLimit_)
         doseDone_ = true;
 }
@@ -157,15 +163,21 @@ int64_t WeighingCycle::WeightRaw() const
     return 0;
 }
 
-bool WeighingCycle::Feeding() const { return pass_ || (Progressing() && phase_ == Phase::Loading); }
+bool WeighingCycle::Feeding() const
+{
+    return pass_ || (Progressing() && phase_ == Phase::Loading);
+}
 
 bool WeighingCycle::FineFeeding() const
 {
     return Progressing() && phase_ == Phase::Loading && !replenishOff_ &&
-           elapsed_ * 100 >= PhaseLength(Phase::Loading) * kFineFeedFromPercent;
+        elapsed_ * 100 >= PhaseLength(Phase::Loading) * kFineFeedFromPercent;
 }
 
-bool WeighingCycle::Discharging() const { return pass_ || (Progressing() && phase_ == Phase::Unloading); }
+bool WeighingCycle::Discharging() const
+{
+    return pass_ || (Progressing() && phase_ == Phase::Unloading);
+}
 
 uint8_t WeighingCycle::StateBits() const
 {
@@ -192,9 +204,15 @@ void WeighingCycle::Stop()
     pass_ = false;
 }
 
-void WeighingCycle::Block() { blocked_ = true; }
+void WeighingCycle::Block()
+{
+    blocked_ = true;
+}
 
-void WeighingCycle::Release() { blocked_ = false; }
+void WeighingCycle::Release()
+{
+    blocked_ = false;
+}
 
 void WeighingCycle::ProductPass()
 {
@@ -217,7 +235,10 @@ void WeighingCycle::ResetCycle()
     elapsed_ = 0;
 }
 
-void WeighingCycle::ReplenishmentOff() { replenishOff_ = true; }
+void WeighingCycle::ReplenishmentOff()
+{
+    replenishOff_ = true;
+}
 
 void WeighingCycle::ZeroShiftCounters()
 {
@@ -226,6 +247,9 @@ void WeighingCycle::ZeroShiftCounters()
     counters_.E = 0;
 }
 
-void WeighingCycle::ResetError() { error_ = false; }
+void WeighingCycle::ResetError()
+{
+    error_ = false;
+}
 
 } // namespace karvel::sim

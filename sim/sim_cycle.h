@@ -68,10 +68,10 @@ public:
     bool ReplenishmentIsOff() const { return replenishOff_; }
     // True while the cycle moves on (not stopped, halted or held).
     bool Progressing() const;
-    bool Feeding() const;       // the feed (upper) gate is open
-    bool FineFeeding() const;   // replenishment: the fine feed at the end of loading
-    bool Discharging() const;   // the discharge (lower) gate is open
-    int64_t WeightRaw() const;  // hopper weight
+    bool Feeding() const; // the feed (upper) gate is open
+    bool FineFeeding() const; // replenishment: the fine feed at the end of loading
+    bool Discharging() const; // the discharge (lower) gate is open
+    int64_t WeightRaw() const; // hopper weight
     // Bit 1 unloading, bit 2 loading, bit 3 stop/pause; product pass sets bits 0..2.
     uint8_t StateBits() const;
 
@@ -97,10 +97,10 @@ private:
 
     int64_t now_;
     Phase phase_ = Phase::Loading;
-    int64_t elapsed_ = 0;     // ms spent in the current phase
+    int64_t elapsed_ = 0; // ms spent in the current phase
     int64_t startWeight_ = 0; // hopper weight at the start of loading
-    uint32_t target_ = 0;     // weight this portion is loaded to
-    int64_t lastFix_ = -1;    // time of the last fixed portion
+    uint32_t target_ = 0; // weight this portion is loaded to
+    int64_t lastFix_ = -1; // time of the last fixed portion
 
     bool running_ = true;
     bool blocked_ = false;

@@ -24,8 +24,8 @@ std::vector<uint8_t> FramePacket(std::span<const uint8_t> packet)
 {
     // Worst case: every byte stuffed, plus start, checksum and end bytes.
     std::vector<uint8_t> frame(packet.size() * 2 + 6);
-    const int length = BuildVistamFrame(packet.data(), static_cast<int>(packet.size()), frame.data(),
-                                        static_cast<int>(frame.size()));
+    const int length = BuildVistamFrame(packet.data(), static_cast<int>(packet.size()),
+                                        frame.data(), static_cast<int>(frame.size()));
     frame.resize(static_cast<size_t>(length));
     return frame;
 }
@@ -51,7 +51,8 @@ FaultDecision FaultPlan::Decide(uint8_t ownNet)
     return d;
 }
 
-std::vector<uint8_t> FaultPlan::Apply(const FaultDecision& decision, std::span<const uint8_t> packet)
+std::vector<uint8_t> FaultPlan::Apply(const FaultDecision& decision,
+                                      std::span<const uint8_t> packet)
 {
     if (decision.drop || packet.empty())
         return {};
@@ -66,7 +67,8 @@ std::vector<uint8_t> FaultPlan::Apply(const FaultDecision& decision, std::span<c
             frame.erase(frame.begin() + static_cast<std::ptrdiff_t>(at));
             --at;
         }
-        frame[at] = OtherThan(Crc8OfData(body.data(), static_cast<int>(body.size())), decision.corruptDraw);
+        frame[at] =
+            OtherThan(Crc8OfData(body.data(), static_cast<int>(body.size())), decision.corruptDraw);
     }
     std::vector<uint8_t> wire = decision.noise;
     wire.insert(wire.end(), frame.begin(), frame.end());

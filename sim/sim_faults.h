@@ -24,10 +24,10 @@ struct FaultRates {
 struct FaultDecision {
     bool drop = false;
     bool corrupt = false;
-    uint8_t corruptDraw = 0;    // picks the wrong checksum: never FF, never the right one
+    uint8_t corruptDraw = 0; // picks the wrong checksum: never FF, never the right one
     std::vector<uint8_t> noise; // bytes sent before the frame, never FF
     bool wrongNet = false;
-    uint8_t otherNet = 0;       // 1..FE, never the terminal's own
+    uint8_t otherNet = 0; // 1..FE, never the terminal's own
     bool late = false;
 };
 
@@ -37,14 +37,15 @@ public:
     // A late answer comes this much after the usual delay: beyond the master's 140 ms wait.
     static constexpr int kLateAnswerMs = 200;
 
-    FaultPlan(const FaultRates& rates, uint64_t seed) : rates_(rates), random_(seed) {}
+    FaultPlan(const FaultRates& rates, uint64_t seed) : rates_(rates), random_(seed) { }
 
     // One decision per answer; the draws are the same whatever the rates, apart from the
     // noise bytes, so two runs with one seed and one request sequence agree.
     FaultDecision Decide(uint8_t ownNet);
 
     // The wire bytes of `packet` under `decision`, or nothing when it is dropped.
-    static std::vector<uint8_t> Apply(const FaultDecision& decision, std::span<const uint8_t> packet);
+    static std::vector<uint8_t> Apply(const FaultDecision& decision,
+                                      std::span<const uint8_t> packet);
     static std::string Describe(const FaultDecision& decision);
 
 private:

@@ -12,9 +12,9 @@ class FeedPort : public TPortLink {
 public:
     bool Connected() const override { return true; }
     bool ReadActive() const override { return true; }
-    void SetReadActive(bool) override {}
+    void SetReadActive(bool) override { }
     bool PutClearEvents() const override { return false; }
-    void SetPutClearEvents(bool) override {}
+    void SetPutClearEvents(bool) override { }
     bool WriteBuffer(const uint8_t*, uint16_t) override { return true; }
     void Feed(uint8_t byte) const { DeliverRead(&byte, 1, 0); }
 };

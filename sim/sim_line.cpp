@@ -10,10 +10,11 @@
 namespace karvel::sim {
 
 // The simulator has no port object of its own: it feeds the decoder directly.
-class SimLine::Port : public FeedPort {};
+class SimLine::Port : public FeedPort { };
 
 SimLine::SimLine(const LineSetup& setup, int64_t nowMs)
-    : faults_(setup.faults, setup.seed), port_(std::make_unique<Port>()), decoder_(std::make_unique<TComVistam>())
+    : faults_(setup.faults, setup.seed), port_(std::make_unique<Port>()),
+      decoder_(std::make_unique<TComVistam>())
 {
     for (const TerminalConfig& config : setup.terminals) {
         // Each terminal draws from its own sequence, so its cycle does not depend on the
@@ -69,7 +70,8 @@ std::vector<std::vector<uint8_t>> SimLine::Receive(std::span<const uint8_t> byte
     return out;
 }
 
-void SimLine::HandlePacket(std::span<const uint8_t> packet, int64_t nowMs, std::vector<std::vector<uint8_t>>& out)
+void SimLine::HandlePacket(std::span<const uint8_t> packet, int64_t nowMs,
+                           std::vector<std::vector<uint8_t>>& out)
 {
     ++requests_;
     const std::string rx = "rx " + HexBytes(packet);
@@ -121,9 +123,12 @@ std::string SimLine::Control(const std::string& line, int64_t nowMs)
     } else {
         char* end = nullptr;
         const long net = std::strtol(target.c_str(), &end, 10);
-        SimTerminal* t = (end && *end == '\0' && net > 0 && net < 256) ? Find(static_cast<uint8_t>(net)) : nullptr;
+        SimTerminal* t = (end && *end == '\0' && net > 0 && net < 256)
+            ? Find(static_cast<uint8_t>(net))
+            : nullptr;
         if (t == nullptr)
-            return "control: no terminal '" + target + "' (give a network number of this line or 'all')";
+            return "control: no terminal '" + target +
+                "' (give a network number of this line or 'all')";
         chosen.push_back(t);
     }
     Advance(nowMs);
@@ -143,7 +148,8 @@ std::string SimLine::Control(const std::string& line, int64_t nowMs)
         else if (verb == "outlet" && (arg == "on" || arg == "off"))
             cycle.SetOutletFull(arg == "on");
         else
-            return "control: unknown command '" + line + "' (silence, unsilence, stop, start, error, outlet N on|off)";
+            return "control: unknown command '" + line +
+                "' (silence, unsilence, stop, start, error, outlet N on|off)";
     }
     return "control: " + line;
 }

@@ -3,8 +3,8 @@
 // requests in them, lets the addressed terminal answer and turns the answer into wire
 // bytes, with the line's faults applied. No I/O: the caller moves the bytes.
 
-#include "port_link.h"
 #include "com_vistam.h"
+#include "port_link.h"
 #include "sim_faults.h"
 #include "sim_terminal.h"
 
@@ -22,7 +22,7 @@ struct LineSetup {
     int64_t cycleMs = 8000;
     uint64_t seed = 1;
     FaultRates faults;
-    double errorRate = 0;  // weigher faults per cycle
+    double errorRate = 0; // weigher faults per cycle
     double outletRate = 0; // outlet-full events per cycle
 };
 
@@ -57,13 +57,14 @@ public:
 
 private:
     class Port;
-    void HandlePacket(std::span<const uint8_t> packet, int64_t nowMs, std::vector<std::vector<uint8_t>>& out);
+    void HandlePacket(std::span<const uint8_t> packet, int64_t nowMs,
+                      std::vector<std::vector<uint8_t>>& out);
     void Trace(const std::string& text) const;
 
     std::vector<std::unique_ptr<SimTerminal>> terminals_;
     std::set<uint8_t> silent_;
     FaultPlan faults_;
-    std::unique_ptr<Port> port_;   // declared before the decoder: outlives it
+    std::unique_ptr<Port> port_; // declared before the decoder: outlives it
     std::unique_ptr<TComVistam> decoder_;
     std::vector<std::vector<uint8_t>> received_; // packets decoded from the current bytes
     std::vector<int> extraDelaysMs_;

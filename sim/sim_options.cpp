@@ -55,7 +55,8 @@ std::optional<double> ParseRate(const std::string& text)
 
 std::optional<Model> ParseModel(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return std::toupper(c); });
     text.erase(std::remove(text.begin(), text.end(), '-'), text.end());
     if (text == "KR100")
         return Model::KR100;
@@ -73,10 +74,10 @@ std::string ExpandHome(const std::string& path, const std::string& home)
 
 class Parser {
 public:
-    Parser(const std::vector<std::string>& args, const std::string& configHome, const std::string& home)
+    Parser(const std::vector<std::string>& args, const std::string& configHome,
+           const std::string& home)
         : args_(args), configHome_(configHome), home_(home)
-    {
-    }
+    { }
     ParsedOptions Run();
 
 private:
@@ -105,11 +106,14 @@ private:
 
 ParsedOptions Parser::Run()
 {
-    static const std::set<std::string> kFlags = {"--help", "-h", "--verbose", "-v", "--pace", "--no-pace"};
+    static const std::set<std::string> kFlags = {"--help", "-h",     "--verbose",
+                                                 "-v",     "--pace", "--no-pace"};
     static const std::set<std::string> kValued = {
-        "--terminal", "-t", "--model", "--terminals", "--portion", "--decimals", "--link", "--com", "--device",
-        "--control", "--record", "--baud", "--delay-ms", "--cycle-ms", "--record-ms", "--seed", "--silent",
-        "--signal-nets", "--drop", "--corrupt", "--noise", "--wrong-net", "--late", "--weigher-errors", "--outlet-full"};
+        "--terminal", "-t",          "--model",       "--terminals",      "--portion",
+        "--decimals", "--link",      "--com",         "--device",         "--control",
+        "--record",   "--baud",      "--delay-ms",    "--cycle-ms",       "--record-ms",
+        "--seed",     "--silent",    "--signal-nets", "--drop",           "--corrupt",
+        "--noise",    "--wrong-net", "--late",        "--weigher-errors", "--outlet-full"};
     for (size_t i = 0; i < args_.size() && error_.empty(); ++i) {
         std::string name = args_[i];
         std::string value;
@@ -158,7 +162,8 @@ bool Parser::Option(const std::string& name, const std::string& value)
     if (name == "--terminal" || name == "-t") {
         auto parts = Split(value, ':');
         if (parts.size() < 3 || parts.size() > 5)
-            return Fail("--terminal wants NET:MODEL:PRODUCT[:PORTION_KG[:DECIMALS]], got '" + value + "'");
+            return Fail("--terminal wants NET:MODEL:PRODUCT[:PORTION_KG[:DECIMALS]], got '" +
+                        value + "'");
         parts.resize(5);
         specs_.push_back({parts[0], parts[1], parts[2], parts[3], parts[4]});
         return true;
@@ -188,23 +193,29 @@ bool Parser::Option(const std::string& name, const std::string& value)
         return o_.record = ExpandHome(value, home_), true;
     if (name == "--baud") {
         const auto b = ParseInt(value, 1, 4000000);
-        if (!b || std::find(std::begin(kStandardBauds), std::end(kStandardBauds), *b) == std::end(kStandardBauds))
-            return Fail("--baud wants one of 1200 2400 4800 9600 19200 38400 57600 115200, got '" + value + "'");
+        if (!b ||
+            std::find(std::begin(kStandardBauds), std::end(kStandardBauds), *b) ==
+                std::end(kStandardBauds))
+            return Fail("--baud wants one of 1200 2400 4800 9600 19200 38400 57600 115200, got '" +
+                        value + "'");
         o_.baud = static_cast<int>(*b);
         return true;
     }
     if (name == "--delay-ms") {
         const auto d = ParseInt(value, 0, 10000);
-        return d ? (o_.delayMs = static_cast<int>(*d), true) : Fail("--delay-ms wants 0..10000, got '" + value + "'");
+        return d ? (o_.delayMs = static_cast<int>(*d), true)
+                 : Fail("--delay-ms wants 0..10000, got '" + value + "'");
     }
     if (name == "--cycle-ms") {
         const auto c = ParseInt(value, WeighingCycle::kMinCycleMs, 86400000);
         return c ? (o_.cycleMs = *c, true)
-                 : Fail("--cycle-ms wants " + std::to_string(WeighingCycle::kMinCycleMs) + "..86400000, got '" + value + "'");
+                 : Fail("--cycle-ms wants " + std::to_string(WeighingCycle::kMinCycleMs) +
+                        "..86400000, got '" + value + "'");
     }
     if (name == "--record-ms") {
         const auto r = ParseInt(value, 10, 3600000);
-        return r ? (o_.recordMs = static_cast<int>(*r), true) : Fail("--record-ms wants 10..3600000, got '" + value + "'");
+        return r ? (o_.recordMs = static_cast<int>(*r), true)
+                 : Fail("--record-ms wants 10..3600000, got '" + value + "'");
     }
     if (name == "--seed") {
         errno = 0;
@@ -241,7 +252,8 @@ bool Parser::Net(const std::string& option, const std::string& text, std::vector
     for (const std::string& part : Split(text, ',')) {
         const auto n = ParseInt(part, 1, 254);
         if (!n)
-            return Fail(option + " wants network numbers 1..254 separated by commas, got '" + text + "'");
+            return Fail(option + " wants network numbers 1..254 separated by commas, got '" + text +
+                        "'");
         into.push_back(static_cast<uint8_t>(*n));
     }
     return true;
@@ -275,8 +287,9 @@ bool Parser::MakeTerminal(const TerminalArgs& args)
     const std::string portionText = args.portion.empty() ? portion_ : args.portion;
     const auto portion = ParseFixed(portionText, config.decimals);
     if (!portion || *portion == 0 || *portion > kMaxPortionRaw)
-        return Fail("portion '" + portionText + "' of terminal " + args.net + " must be above 0, have at most " +
-                    std::to_string(config.decimals) + " decimals and at most six digits");
+        return Fail("portion '" + portionText + "' of terminal " + args.net +
+                    " must be above 0, have at most " + std::to_string(config.decimals) +
+                    " decimals and at most six digits");
     config.portionRaw = static_cast<uint32_t>(*portion);
     o_.terminals.push_back(config);
     return true;
@@ -293,7 +306,8 @@ bool Parser::Resolve()
             return false;
     }
     if (o_.terminals.empty())
-        return Fail("no terminals: give --terminal NET:MODEL:PRODUCT or --terminals LIST (see --help)");
+        return Fail(
+            "no terminals: give --terminal NET:MODEL:PRODUCT or --terminals LIST (see --help)");
     if (static_cast<int>(o_.terminals.size()) > kMaxTerminals)
         return Fail("a line has at most 30 terminals");
     std::set<uint8_t> nets;
@@ -304,7 +318,8 @@ bool Parser::Resolve()
     for (const auto& list : {o_.silent, o_.signalNets}) {
         for (const uint8_t n : list) {
             if (!nets.count(n))
-                return Fail("network number " + std::to_string(n) + " is not a terminal of this line");
+                return Fail("network number " + std::to_string(n) +
+                            " is not a terminal of this line");
         }
     }
     if (o_.signalNets.empty())
@@ -321,17 +336,24 @@ std::optional<uint64_t> ParseFixed(const std::string& text, int decimals)
     const size_t dot = text.find('.');
     const std::string whole = text.substr(0, dot);
     const std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
-    const auto digits = [](const std::string& s) { return std::all_of(s.begin(), s.end(), ::isdigit); };
-    if (whole.empty() || !digits(whole) || !digits(fraction) || static_cast<int>(fraction.size()) > decimals ||
+    const auto digits = [](const std::string& s) {
+        return std::all_of(s.begin(), s.end(), ::isdigit);
+    };
+    if (whole.empty() || !digits(whole) || !digits(fraction) ||
+        static_cast<int>(fraction.size()) > decimals ||
         (dot != std::string::npos && fraction.empty()) || whole.size() > 12)
         return std::nullopt;
     uint64_t value = std::stoull(whole);
     for (int i = 0; i < decimals; ++i)
-        value = value * 10 + (i < static_cast<int>(fraction.size()) ? static_cast<uint64_t>(fraction[static_cast<size_t>(i)] - '0') : 0);
+        value = value * 10 +
+            (i < static_cast<int>(fraction.size())
+                 ? static_cast<uint64_t>(fraction[static_cast<size_t>(i)] - '0')
+                 : 0);
     return value;
 }
 
-ParsedOptions ParseOptions(const std::vector<std::string>& args, const std::string& configHome, const std::string& home)
+ParsedOptions ParseOptions(const std::vector<std::string>& args, const std::string& configHome,
+                           const std::string& home)
 {
     return Parser(args, configHome, home).Run();
 }

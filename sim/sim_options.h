@@ -13,10 +13,10 @@ namespace karvel::sim {
 
 struct SimOptions {
     std::vector<TerminalConfig> terminals;
-    std::string link;        // symbolic link made to the pseudo-terminal
-    std::string device;      // a serial device to answer on instead of a pseudo-terminal
+    std::string link; // symbolic link made to the pseudo-terminal
+    std::string device; // a serial device to answer on instead of a pseudo-terminal
     int baud = 19200;
-    int delayMs = 5;         // answer delay after the end of a request
+    int delayMs = 5; // answer delay after the end of a request
     std::optional<bool> pace; // unset: pace on a pseudo-terminal, not on a device
     int64_t cycleMs = 8000;
     uint64_t seed = 1;
@@ -25,8 +25,8 @@ struct SimOptions {
     double outletRate = 0;
     std::vector<uint8_t> silent;
     std::vector<uint8_t> signalNets; // silenced by SIGUSR1, brought back by SIGUSR2
-    std::string control;     // control FIFO
-    std::string record;      // JSON lines record file
+    std::string control; // control FIFO
+    std::string record; // JSON lines record file
     int recordMs = 500;
     bool verbose = false;
     bool help = false;

@@ -19,22 +19,31 @@ namespace {
 speed_t SpeedOf(int baud)
 {
     switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B19200;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return B19200;
     }
 }
 
 // Raw 8N1: no echo, no line editing, no translation of CR or LF, no flow control.
 bool MakeRaw(int fd, int baud, std::string& error)
 {
-    termios tio{};
+    termios tio {};
     if (tcgetattr(fd, &tio) != 0) {
         error = std::string("tcgetattr: ") + std::strerror(errno);
         return false;
@@ -54,7 +63,10 @@ bool MakeRaw(int fd, int baud, std::string& error)
     return true;
 }
 
-std::string Errno(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string Errno(const std::string& what)
+{
+    return what + ": " + std::strerror(errno);
+}
 
 } // namespace
 
@@ -132,8 +144,7 @@ int WatchCloses(const std::string& path)
 void TakeCloses(int watchFd, int keepFd)
 {
     alignas(inotify_event) char buffer[1024];
-    while (read(watchFd, buffer, sizeof buffer) > 0) {
-    }
+    while (read(watchFd, buffer, sizeof buffer) > 0) { }
     if (keepFd >= 0)
         ioctl(keepFd, TIOCNXCL);
 }
@@ -170,7 +181,7 @@ void RemoveLink(const std::string& link, const std::string& target)
 int OpenControlFifo(const std::string& path, bool& created, std::string& error)
 {
     created = false;
-    struct stat st{};
+    struct stat st { };
     if (stat(path.c_str(), &st) == 0) {
         if (!S_ISFIFO(st.st_mode)) {
             error = path + " exists and is not a named pipe";

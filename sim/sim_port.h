@@ -7,7 +7,7 @@
 namespace karvel::sim {
 
 struct OpenedPort {
-    int fd = -1;     // read and written by the simulator, non-blocking
+    int fd = -1; // read and written by the simulator, non-blocking
     int keepFd = -1; // the pseudo-terminal's slave side, held open so that the line never
                      // hangs up while the master program closes and reopens its port
     std::string path;

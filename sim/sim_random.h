@@ -8,7 +8,7 @@ namespace karvel::sim {
 
 class SimRandom {
 public:
-    explicit SimRandom(uint64_t seed) : state_(seed) {}
+    explicit SimRandom(uint64_t seed) : state_(seed) { }
 
     uint64_t Next()
     {

@@ -12,14 +12,20 @@ namespace {
 const char* PhaseName(Phase phase)
 {
     switch (phase) {
-    case Phase::Loading: return "loading";
-    case Phase::Weighing: return "weighing";
-    case Phase::Unloading: return "unloading";
+    case Phase::Loading:
+        return "loading";
+    case Phase::Weighing:
+        return "weighing";
+    case Phase::Unloading:
+        return "unloading";
     }
     return "";
 }
 
-const char* Bool(bool value) { return value ? "true" : "false"; }
+const char* Bool(bool value)
+{
+    return value ? "true" : "false";
+}
 
 } // namespace
 
@@ -61,7 +67,8 @@ std::string RecordLines(const SimLine& line, int64_t timeMs)
         out += ",\"P_raw\":" + std::to_string(c.P);
         out += ",\"t_raw\":" + std::to_string(c.t);
         out += ",\"passed_raw\":" + std::to_string(cycle.PassedRaw());
-        out += ",\"passed_kg\":" + RawText(static_cast<int64_t>(cycle.PassedRaw()), config.decimals);
+        out +=
+            ",\"passed_kg\":" + RawText(static_cast<int64_t>(cycle.PassedRaw()), config.decimals);
         out += ",\"unweighed_raw\":" + std::to_string(cycle.UnweighedRaw());
         out += ",\"phase\":" + JsonString(PhaseName(cycle.CurrentPhase()));
         out += ",\"state\":" + std::to_string(cycle.StateBits());

@@ -74,7 +74,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& text)
 
 void SimRunner::InstallSignals()
 {
-    struct sigaction action{};
+    struct sigaction action { };
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     sigset_t blocked;
@@ -91,14 +91,9 @@ void SimRunner::InstallSignals()
 }
 
 SimRunner::SimRunner(const SimOptions& options, const RunnerFds& fds, bool pace)
-    : options_(options),
-      fds_(fds),
-      lineFd_(fds.line),
-      controlFd_(fds.control),
-      pace_(pace),
+    : options_(options), fds_(fds), lineFd_(fds.line), controlFd_(fds.control), pace_(pace),
       byteUs_(10'000'000 / options.baud), // start bit, 8 data bits, stop bit
-      startUs_(NowUs()),
-      line_(SetupOf(options), 0)
+      startUs_(NowUs()), line_(SetupOf(options), 0)
 {
     for (const uint8_t net : options.silent)
         line_.SetSilent(net, true);
@@ -108,16 +103,16 @@ SimRunner::SimRunner(const SimOptions& options, const RunnerFds& fds, bool pace)
 
 int64_t SimRunner::NowUs()
 {
-    timespec ts{};
+    timespec ts {};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t{ts.tv_sec} * 1'000'000 + ts.tv_nsec / 1000;
+    return int64_t {ts.tv_sec} * 1'000'000 + ts.tv_nsec / 1000;
 }
 
 void SimRunner::Log(const std::string& text) const
 {
     const int64_t ms = SinceStartMs(NowUs());
-    std::fprintf(stderr, "%7lld.%03lld %s\n", static_cast<long long>(ms / 1000), static_cast<long long>(ms % 1000),
-                 text.c_str());
+    std::fprintf(stderr, "%7lld.%03lld %s\n", static_cast<long long>(ms / 1000),
+                 static_cast<long long>(ms % 1000), text.c_str());
 }
 
 int SimRunner::Run()
@@ -139,7 +134,8 @@ int SimRunner::Run()
                          {controlFd_, POLLIN, 0},
                          {fds_.closeWatch, POLLIN, 0}};
         const int64_t waitUs = std::max<int64_t>(0, NextWakeUs(now) - now);
-        const timespec timeout{static_cast<time_t>(waitUs / 1'000'000), static_cast<long>(waitUs % 1'000'000) * 1000};
+        const timespec timeout {static_cast<time_t>(waitUs / 1'000'000),
+                                static_cast<long>(waitUs % 1'000'000) * 1000};
         const int ready = ppoll(fds, 3, &timeout, &g_waitMask);
         if (ready < 0 && errno != EINTR) {
             Log(std::string("poll: ") + std::strerror(errno));
@@ -174,7 +170,8 @@ void SimRunner::TakeSignals()
     for (const uint8_t net : options_.signalNets) {
         if (silence || unsilence) {
             line_.SetSilent(net, silence && !unsilence);
-            Log("signal: terminal " + std::to_string(net) + (silence && !unsilence ? " silenced" : " answers again"));
+            Log("signal: terminal " + std::to_string(net) +
+                (silence && !unsilence ? " silenced" : " answers again"));
         }
     }
 }
@@ -189,11 +186,12 @@ bool SimRunner::ReadLine(int64_t nowUs)
         Log(n == 0 ? "the line closed" : std::string("line read: ") + std::strerror(errno));
         return false;
     }
-    const auto answers = line_.Receive(std::span<const uint8_t>(buffer, static_cast<size_t>(n)), SinceStartMs(nowUs));
+    const auto answers = line_.Receive(std::span<const uint8_t>(buffer, static_cast<size_t>(n)),
+                                       SinceStartMs(nowUs));
     // On the wire the request ends n byte times after its first byte arrived.
     const int64_t requestEndUs = nowUs + (pace_ ? n * byteUs_ : 0);
     for (size_t i = 0; i < answers.size(); ++i)
-        Schedule(answers[i], requestEndUs + int64_t{line_.ExtraDelaysMs()[i]} * 1000, nowUs);
+        Schedule(answers[i], requestEndUs + int64_t {line_.ExtraDelaysMs()[i]} * 1000, nowUs);
     return true;
 }
 
@@ -204,7 +202,7 @@ void SimRunner::Schedule(const std::vector<uint8_t>& wire, int64_t requestUs, in
         Log("the line does not take the answers; answer dropped");
         return;
     }
-    int64_t at = std::max({requestUs + int64_t{options_.delayMs} * 1000, lineFreeUs_, nowUs});
+    int64_t at = std::max({requestUs + int64_t {options_.delayMs} * 1000, lineFreeUs_, nowUs});
     for (const uint8_t b : wire) {
         out_.push_back({at, b});
         if (pace_)
@@ -274,7 +272,7 @@ void SimRunner::WriteRecord(int64_t nowUs)
     line_.Advance(ms);
     if (!WriteFileAtomically(options_.record, RecordLines(line_, ms)))
         Log("cannot write the record " + options_.record + ": " + std::strerror(errno));
-    nextRecordUs_ = nowUs + int64_t{options_.recordMs} * 1000;
+    nextRecordUs_ = nowUs + int64_t {options_.recordMs} * 1000;
 }
 
 } // namespace karvel::sim

@@ -14,9 +14,9 @@ namespace karvel::sim {
 
 // Descriptors the loop waits on; -1 where there is none.
 struct RunnerFds {
-    int line = -1;       // the line, non-blocking
-    int control = -1;    // the control pipe
-    int keep = -1;       // the pseudo-terminal's slave side held by the simulator
+    int line = -1; // the line, non-blocking
+    int control = -1; // the control pipe
+    int keep = -1; // the pseudo-terminal's slave side held by the simulator
     int closeWatch = -1; // notices of openers closing the pseudo-terminal
 };
 

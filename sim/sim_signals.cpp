@@ -4,7 +4,10 @@ namespace karvel::sim {
 
 namespace {
 
-uint16_t Bit(bool on, int index) { return on ? static_cast<uint16_t>(1u << index) : 0; }
+uint16_t Bit(bool on, int index)
+{
+    return on ? static_cast<uint16_t>(1u << index) : 0;
+}
 
 } // namespace
 
@@ -20,10 +23,10 @@ uint16_t OutputsOf(Model model, const WeighingCycle& cycle)
 {
     if (model == Model::KR200) {
         return Bit(cycle.Error(), 0) | Bit(cycle.Blocked(), 3) | Bit(cycle.Feeding(), 8) |
-               Bit(cycle.FineFeeding(), 9) | Bit(cycle.Discharging(), 10);
+            Bit(cycle.FineFeeding(), 9) | Bit(cycle.Discharging(), 10);
     }
     return Bit(cycle.Feeding(), 4) | Bit(cycle.Discharging(), 5) | Bit(cycle.FineFeeding(), 6) |
-           Bit(cycle.Error(), 7);
+        Bit(cycle.Error(), 7);
 }
 
 } // namespace karvel::sim

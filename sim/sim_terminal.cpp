@@ -18,14 +18,14 @@ constexpr uint32_t kSixDigits = 999999;
 
 void AppendBcd3(std::vector<uint8_t>& out, uint32_t value, int bytes)
 {
-    std::array<uint8_t, 3> bcd{};
+    std::array<uint8_t, 3> bcd {};
     WordToBCD(value, bcd);
     out.insert(out.end(), bcd.begin(), bcd.begin() + bytes);
 }
 
 uint32_t ReadBcd(std::span<const uint8_t> data, int offset, int bytes)
 {
-    std::array<uint8_t, 3> field{};
+    std::array<uint8_t, 3> field {};
     for (int i = 0; i < bytes; ++i)
         field[static_cast<size_t>(i)] = data[static_cast<size_t>(offset + i)];
     return static_cast<uint32_t>(BCD3B(field, 0));
@@ -45,13 +45,20 @@ std::string ActiveList(uint16_t bits)
 const char* CounterName(uint8_t number)
 {
     switch (number) {
-    case 1: return "C total";
-    case 3: return "n portions";
-    case 4: return "E limited sum";
-    case 6: return "d last portion";
-    case 8: return "P productivity";
-    case 9: return "t cycle time";
-    default: return "unused";
+    case 1:
+        return "C total";
+    case 3:
+        return "n portions";
+    case 4:
+        return "E limited sum";
+    case 6:
+        return "d last portion";
+    case 8:
+        return "P productivity";
+    case 9:
+        return "t cycle time";
+    default:
+        return "unused";
     }
 }
 
@@ -64,29 +71,38 @@ int RequestLength(uint8_t code)
     case CodeInputs:
     case CodeOutputs:
     case CodeState:
-    case CodeReadDoz: return 2;
+    case CodeReadDoz:
+        return 2;
     case CodeCounter:
-    case CodeCommand: return 3;
-    case CodeWriteDoz: return 2 + kDosingBytes;
-    default: return 0;
+    case CodeCommand:
+        return 3;
+    case CodeWriteDoz:
+        return 2 + kDosingBytes;
+    default:
+        return 0;
     }
 }
 
-const char* ModelName(Model model) { return model == Model::KR100 ? "KR100" : "KR200"; }
+const char* ModelName(Model model)
+{
+    return model == Model::KR100 ? "KR100" : "KR200";
+}
 
-SimTerminal::SimTerminal(const TerminalConfig& config, int64_t cycleMs, uint64_t seed, int64_t nowMs)
+SimTerminal::SimTerminal(const TerminalConfig& config, int64_t cycleMs, uint64_t seed,
+                         int64_t nowMs)
     : config_(config), cycle_(cycleMs, config.portionRaw, seed, nowMs)
 {
     dosing_.portion = config.portionRaw;
     dosing_.emptyWeight = config.portionRaw / 100;
     // The set productivity is the one the cycle gives: kg per cycle as t/h.
     const int64_t cycle = std::max(cycleMs, WeighingCycle::kMinCycleMs);
-    dosing_.capacity = static_cast<uint32_t>(std::min<int64_t>(kSixDigits, int64_t{config.portionRaw} * 3600 / cycle));
+    dosing_.capacity = static_cast<uint32_t>(
+        std::min<int64_t>(kSixDigits, int64_t {config.portionRaw} * 3600 / cycle));
 }
 
 std::vector<uint8_t> SimTerminal::WeightPacket(uint8_t net, int64_t weightRaw, int decimals)
 {
-    std::vector<uint8_t> packet{net, CodeWeight};
+    std::vector<uint8_t> packet {net, CodeWeight};
     const uint64_t magnitude = static_cast<uint64_t>(std::llabs(weightRaw));
     AppendBcd3(packet, static_cast<uint32_t>(std::min<uint64_t>(magnitude, kSixDigits)), 3);
     packet.push_back(static_cast<uint8_t>((decimals & 0x07) | (weightRaw < 0 ? 0x80 : 0)));
@@ -95,12 +111,15 @@ std::vector<uint8_t> SimTerminal::WeightPacket(uint8_t net, int64_t weightRaw, i
 
 std::vector<uint8_t> SimTerminal::CounterPacket(uint8_t net, uint8_t number, uint64_t value)
 {
-    std::vector<uint8_t> packet{net, CodeCounter, number, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> packet {net, CodeCounter, number, 0, 0, 0, 0, 0};
     PackBcd(value, std::span<uint8_t>(packet).subspan(3));
     return packet;
 }
 
-std::string SimTerminal::WeightText(int64_t raw) const { return RawText(raw, config_.decimals); }
+std::string SimTerminal::WeightText(int64_t raw) const
+{
+    return RawText(raw, config_.decimals);
+}
 
 Answer SimTerminal::Respond(std::span<const uint8_t> request, int64_t nowMs)
 {
@@ -142,13 +161,22 @@ Answer SimTerminal::Respond(std::span<const uint8_t> request, int64_t nowMs)
         auto packet = Head(CodeState);
         packet.push_back(cycle_.StateBits());
         const uint8_t bits = cycle_.StateBits();
-        return {packet, bits == 0x08 ? "state: stop/pause" : bits == 0x02 ? "state: unloading" : bits == 0x04 ? "state: loading" : "state: product pass"};
+        return {packet,
+                bits == 0x08       ? "state: stop/pause"
+                    : bits == 0x02 ? "state: unloading"
+                    : bits == 0x04 ? "state: loading"
+                                   : "state: product pass"};
     }
-    case CodeCounter: return RespondCounter(request[2]);
-    case CodeReadDoz: return RespondReadDosing();
-    case CodeWriteDoz: return RespondWriteDosing(request.subspan(2));
-    case CodeCommand: return RespondCommand(request[2]);
-    default: return {{}, "not answered"};
+    case CodeCounter:
+        return RespondCounter(request[2]);
+    case CodeReadDoz:
+        return RespondReadDosing();
+    case CodeWriteDoz:
+        return RespondWriteDosing(request.subspan(2));
+    case CodeCommand:
+        return RespondCommand(request[2]);
+    default:
+        return {{}, "not answered"};
     }
 }
 
@@ -160,13 +188,26 @@ Answer SimTerminal::RespondCounter(uint8_t number)
     uint64_t value = 0;
     std::string text;
     switch (number) {
-    case 1: value = c.C; break;
-    case 3: value = c.n; break;
-    case 4: value = c.E; break;
-    case 6: value = c.d; break;
-    case 8: value = c.P; break;
-    case 9: value = c.t; break;
-    default: break; // the other counters read 0
+    case 1:
+        value = c.C;
+        break;
+    case 3:
+        value = c.n;
+        break;
+    case 4:
+        value = c.E;
+        break;
+    case 6:
+        value = c.d;
+        break;
+    case 8:
+        value = c.P;
+        break;
+    case 9:
+        value = c.t;
+        break;
+    default:
+        break; // the other counters read 0
     }
     if (number == 3)
         text = std::to_string(value);
@@ -204,7 +245,7 @@ Answer SimTerminal::RespondWriteDosing(std::span<const uint8_t> data)
     d.limitedDose = ReadBcd(data, 13, 3);
     dosing_ = d;
     cycle_.SetPortion(d.portion);
-    cycle_.SetDoseLimit(uint64_t{d.limitedDose} * 100); // t x 10 -> kg, same decimals
+    cycle_.SetDoseLimit(uint64_t {d.limitedDose} * 100); // t x 10 -> kg, same decimals
     return {Head(CodeWriteDoz), "dosing parameters written, portion " + WeightText(d.portion)};
 }
 
@@ -213,8 +254,14 @@ Answer SimTerminal::RespondCommand(uint8_t command)
     const bool kr100 = config_.model == Model::KR100;
     std::string what;
     switch (command) {
-    case kCmdStop: cycle_.Stop(); what = "stop"; break;
-    case kCmdStart: cycle_.Start(); what = "start"; break;
+    case kCmdStop:
+        cycle_.Stop();
+        what = "stop";
+        break;
+    case kCmdStart:
+        cycle_.Start();
+        what = "start";
+        break;
     case kCmdBlock:
         if (kr100) {
             cycle_.ResetCycle();
@@ -228,11 +275,26 @@ Answer SimTerminal::RespondCommand(uint8_t command)
         cycle_.Release();
         what = "release of the loading cycle";
         break;
-    case kCmdPass: cycle_.ProductPass(); what = "open for product pass"; break;
-    case kCmdResetCycle: cycle_.ResetCycle(); what = "cycle reset"; break;
-    case kCmdReplenishOff: cycle_.ReplenishmentOff(); what = "replenishment off"; break;
-    case kCmdZeroCounters: cycle_.ZeroShiftCounters(); what = "shift counters zeroed"; break;
-    case kCmdResetError: cycle_.ResetError(); what = "error reset"; break;
+    case kCmdPass:
+        cycle_.ProductPass();
+        what = "open for product pass";
+        break;
+    case kCmdResetCycle:
+        cycle_.ResetCycle();
+        what = "cycle reset";
+        break;
+    case kCmdReplenishOff:
+        cycle_.ReplenishmentOff();
+        what = "replenishment off";
+        break;
+    case kCmdZeroCounters:
+        cycle_.ZeroShiftCounters();
+        what = "shift counters zeroed";
+        break;
+    case kCmdResetError:
+        cycle_.ResetError();
+        what = "error reset";
+        break;
     default:
         // Acknowledged without effect, so that the master does not repeat it for ever.
         what = "unknown command, acknowledged without effect";

@@ -17,17 +17,17 @@ struct TerminalConfig {
     uint8_t net = 1;
     Model model = Model::KR200;
     std::string product;
-    int decimals = 2;          // decimals of the terminal's weights, 0..7
+    int decimals = 2; // decimals of the terminal's weights, 0..7
     uint32_t portionRaw = 5000; // portion set-point in units of the last decimal
 };
 
 // Dosing parameters as raw integers, exactly as they travel in packed BCD.
 struct DosingParameters {
-    uint32_t portion = 0;     // portion set-point, weight units, 6 digits
-    uint32_t holdTime = 20;   // hold time of the weight, 0.1 s, 4 digits
-    uint32_t gateTime = 30;   // lower gate open time, 0.1 s, 4 digits
+    uint32_t portion = 0; // portion set-point, weight units, 6 digits
+    uint32_t holdTime = 20; // hold time of the weight, 0.1 s, 4 digits
+    uint32_t gateTime = 30; // lower gate open time, 0.1 s, 4 digits
     uint32_t emptyWeight = 0; // threshold of the empty hopper, weight units, 6 digits
-    uint32_t capacity = 0;    // set productivity, t/h in weight units, 6 digits
+    uint32_t capacity = 0; // set productivity, t/h in weight units, 6 digits
     uint32_t limitedDose = 0; // limited dose, t in weight units x 10, 6 digits
 };
 
@@ -45,7 +45,7 @@ enum CommandCode : uint8_t {
 
 struct Answer {
     std::vector<uint8_t> packet; // network number, code, data; empty: no answer
-    std::string text;            // what the exchange meant, for the trace
+    std::string text; // what the exchange meant, for the trace
 };
 
 class SimTerminal {

@@ -8,7 +8,7 @@ int64_t PackedValue(std::span<const uint8_t> buffer, uint16_t offset, int bytes)
 {
     int64_t value = 0;
     for (int i = bytes - 1; i >= 0; --i) {
-        const size_t index = size_t{offset} + static_cast<size_t>(i);
+        const size_t index = size_t {offset} + static_cast<size_t>(i);
         const uint8_t b = index < buffer.size() ? buffer[index] : 0;
         value = value * 100 + (b >> 4) * 10 + (b & 0x0F);
     }
@@ -22,7 +22,10 @@ int32_t BCD3B(std::span<const uint8_t> buffer, uint16_t offset)
     return static_cast<int32_t>(PackedValue(buffer, offset, 3));
 }
 
-int64_t BCD5B(std::span<const uint8_t> buffer, uint16_t offset) { return PackedValue(buffer, offset, 5); }
+int64_t BCD5B(std::span<const uint8_t> buffer, uint16_t offset)
+{
+    return PackedValue(buffer, offset, 5);
+}
 
 void WordToBCD(uint32_t param, std::array<uint8_t, 3>& bcd3)
 {

@@ -11,9 +11,15 @@ namespace {
 
 constexpr size_t kMaxText = 30;
 
-uint8_t ByteAt(Packet packet, size_t index) { return index < packet.size() ? packet[index] : 0; }
+uint8_t ByteAt(Packet packet, size_t index)
+{
+    return index < packet.size() ? packet[index] : 0;
+}
 
-bool Bit(uint8_t byte, int bit) { return ((byte >> bit) & 1) != 0; }
+bool Bit(uint8_t byte, int bit)
+{
+    return ((byte >> bit) & 1) != 0;
+}
 
 void SetText(std::string& text, double value, int decimals, int precision)
 {
@@ -65,10 +71,10 @@ struct Request {
 };
 
 constexpr Request kRequests[] = {
-    {CodeWeight, -1},   {CodeInputs, -1},   {CodeOutputs, -1},  {CodeState, -1},   {CodeCounter, 1},
-    {CodeCounter, 3},   {CodeCounter, 4},   {CodeCounter, 6},   {CodeCounter, 8},  {CodeCounter, 9},
-    {CodeReadDoz, -1},  {CodeWriteDoz, -1}, {CodeCommand, 1},   {CodeCommand, 0},  {CodeCommand, 4},
-    {CodeCommand, 2},   {CodeCommand, 3},   {CodeCommand, 5},   {CodeCommand, 6},  {CodeCommand, 7},
+    {CodeWeight, -1},  {CodeInputs, -1},   {CodeOutputs, -1}, {CodeState, -1},  {CodeCounter, 1},
+    {CodeCounter, 3},  {CodeCounter, 4},   {CodeCounter, 6},  {CodeCounter, 8}, {CodeCounter, 9},
+    {CodeReadDoz, -1}, {CodeWriteDoz, -1}, {CodeCommand, 1},  {CodeCommand, 0}, {CodeCommand, 4},
+    {CodeCommand, 2},  {CodeCommand, 3},   {CodeCommand, 5},  {CodeCommand, 6}, {CodeCommand, 7},
     {CodeCommand, 9},
 };
 constexpr uint16_t kLastCounterStatus = 9;
@@ -282,8 +288,8 @@ void TDoz_Karvel::BookChange()
 void TDoz_Karvel::Reading_Doz(Packet packet)
 {
     // The four-digit values travel in two bytes; a zero byte completes them.
-    const std::array<uint8_t, 3> hold{ByteAt(packet, 5), ByteAt(packet, 6), 0};
-    const std::array<uint8_t, 3> gate{ByteAt(packet, 7), ByteAt(packet, 8), 0};
+    const std::array<uint8_t, 3> hold {ByteAt(packet, 5), ByteAt(packet, 6), 0};
+    const std::array<uint8_t, 3> gate {ByteAt(packet, 7), ByteAt(packet, 8), 0};
     const double divisor = WeightDivisor();
     DosageStructure.TankageLadel = BCD3B(packet, 2) / divisor;
     DosageStructure.TVidergki = BCD3B(hold, 0) / 10.0;
@@ -292,14 +298,15 @@ void TDoz_Karvel::Reading_Doz(Packet packet)
     DosageStructure.Capacity = BCD3B(packet, 12) / divisor;
     DosageStructure.OSigma = BCD3B(packet, 15) / (divisor * 10);
     if (FOnReadDozeParam)
-        FOnReadDozeParam(static_cast<uint8_t>(Pos & 0xFF), static_cast<uint8_t>(ExternNum & 0xFF), DosageStructure);
+        FOnReadDozeParam(static_cast<uint8_t>(Pos & 0xFF), static_cast<uint8_t>(ExternNum & 0xFF),
+                         DosageStructure);
 }
 
 void TDoz_Karvel::MakeWriteDoz()
 {
     OutArray[0] = NetNum;
     OutArray[1] = CodeWriteDoz;
-    std::array<uint8_t, 3> bcd{};
+    std::array<uint8_t, 3> bcd {};
     auto put = [&](double value, int at, int bytes) {
         WordToBCD(RawDosingValue(value), bcd);
         for (int i = 0; i < bytes; ++i)

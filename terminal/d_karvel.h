@@ -15,17 +15,17 @@ namespace karvel {
 using Packet = std::span<const uint8_t>;
 
 struct TCounters {
-    double C = 0;       // total weight, kg
+    double C = 0; // total weight, kg
     std::string Ct;
-    int64_t n = 0;      // portions weighed
+    int64_t n = 0; // portions weighed
     std::string nt;
-    double d = 0;       // last portion, kg
+    double d = 0; // last portion, kg
     std::string dt;
-    double P = 0;       // productivity, t/h
+    double P = 0; // productivity, t/h
     std::string Pt;
-    double t = 0;       // cycle time, s
+    double t = 0; // cycle time, s
     std::string tt;
-    double E = 0;       // limited sum, kg
+    double E = 0; // limited sum, kg
     std::string Et;
     uint8_t stab_C = 0; // consecutive equal readings of C, 0..3
     double Stab_CVal = 0;
@@ -34,11 +34,11 @@ struct TCounters {
 struct TDosageStructure {
     uint8_t NetNum = 0;
     double TankageLadel = 0; // portion set-point, kg
-    double TVidergki = 0;    // hold time, s
-    double TDampers = 0;     // lower gate open time, s
-    double WLadel = 0;       // empty hopper threshold, kg
-    double Capacity = 0;     // set productivity, t/h
-    double OSigma = 0;       // limited dose, t
+    double TVidergki = 0; // hold time, s
+    double TDampers = 0; // lower gate open time, s
+    double WLadel = 0; // empty hopper threshold, kg
+    double Capacity = 0; // set productivity, t/h
+    double OSigma = 0; // limited dose, t
 };
 
 struct TDozSysStatus {
@@ -49,9 +49,11 @@ struct TDozSysStatus {
 
 using TConnectFalseEvent = std::function<void(uint8_t netNum)>;
 using TConnectTrueEvent = std::function<void(uint8_t netNum)>;
-using TReadDozeParamEvent = std::function<void(uint8_t dPos, uint8_t num, const TDosageStructure& dStruct)>;
-using TChangeCountEvent = std::function<void(uint8_t netNum, double countD, double countC,
-                                             const std::string& countDText, const std::string& countCText)>;
+using TReadDozeParamEvent =
+    std::function<void(uint8_t dPos, uint8_t num, const TDosageStructure& dStruct)>;
+using TChangeCountEvent =
+    std::function<void(uint8_t netNum, double countD, double countC, const std::string& countDText,
+                       const std::string& countCText)>;
 using TStopWeightSystemEvent = std::function<void(uint8_t eEnum)>;
 
 // Answer and request codes of the terminals.
@@ -117,13 +119,13 @@ public:
     bool C_is_cheng = false;
     bool IsCreateDozWin = false;
     TCounters Count;
-    std::array<bool, 32> Input{};
-    std::array<bool, 32> Output{};
+    std::array<bool, 32> Input {};
+    std::array<bool, 32> Output {};
     std::string Weight;
     int32_t DelDecPoint = 0; // 10^Pos once a weight answer was decoded
-    int32_t Pos = 0;         // decimals of the terminal's weights
+    int32_t Pos = 0; // decimals of the terminal's weights
     uint8_t NetNum = 0;
-    std::array<uint8_t, kOutSize> OutArray{};
+    std::array<uint8_t, kOutSize> OutArray {};
     uint16_t OutCol = 0;
     uint16_t ErrorCount = 0;
     bool Connect = false;

@@ -17,8 +17,9 @@ constexpr int kMaxDigits = 40;
 int SignificantDigits(double value, int precision, char* digits)
 {
     char text[64];
-    const auto end = std::to_chars(text, text + sizeof text - 1, std::fabs(value), std::chars_format::scientific,
-                                   precision - 1).ptr;
+    const auto end = std::to_chars(text, text + sizeof text - 1, std::fabs(value),
+                                   std::chars_format::scientific, precision - 1)
+                         .ptr;
     *end = '\0';
     int n = 0;
     const char* p = text;

@@ -7,23 +7,26 @@ namespace karvel {
 namespace {
 
 constexpr int kKr200Signal = 15; // input watched on the newer model
-constexpr int kKr100Signal = 6;  // input watched on the older model, active low
+constexpr int kKr100Signal = 6; // input watched on the older model, active low
 
-bool Bit(uint8_t byte, int bit) { return ((byte >> bit) & 1) != 0; }
+bool Bit(uint8_t byte, int bit)
+{
+    return ((byte >> bit) & 1) != 0;
+}
 
 } // namespace
 
 TMain_Karvel::TMain_Karvel(uint8_t netNumber, std::string productName, bool sTypeMeh)
     : TDoz_Karvel(netNumber), TypeWMeh(sTypeMeh), Product(std::move(productName))
 {
-    FOnChangeCount = [this](uint8_t netNum, double countD, double countC, const std::string& countDText,
-                            const std::string& countCText) {
+    FOnChangeCount = [this](uint8_t netNum, double countD, double countC,
+                            const std::string& countDText, const std::string& countCText) {
         AddCount(netNum, countD, countC, countDText, countCText);
     };
 }
 
-void TMain_Karvel::AddCount(uint8_t netNum, double countD, double countC, const std::string& countDText,
-                            const std::string& countCText)
+void TMain_Karvel::AddCount(uint8_t netNum, double countD, double countC,
+                            const std::string& countDText, const std::string& countCText)
 {
     if (FOnEventChangeCount)
         FOnEventChangeCount(Product, netNum, countD, countC, countDText, countCText);
@@ -136,7 +139,8 @@ void TMain_Karvel::ShowKr200(TSlotDisplay& display) const
     const bool unloading = DozSysStatus.UnLoading;
     OpenGate(display, unloading);
     display.SetAnimationActive(TSlotDisplay::L_Animate, unloading);
-    display.SetAnimationActive(TSlotDisplay::H_Animate, DozSysStatus.Loading && !Output[0] && !Output[3]);
+    display.SetAnimationActive(TSlotDisplay::H_Animate,
+                               DozSysStatus.Loading && !Output[0] && !Output[3]);
     ShowProductAnimations(display, Input[kKr200Signal]);
 }
 

@@ -11,9 +11,9 @@
 
 namespace karvel {
 
-using TEventChangeCount = std::function<void(const std::string& product, uint8_t netNum, double countD,
-                                             double countC, const std::string& countDText,
-                                             const std::string& countCText)>;
+using TEventChangeCount =
+    std::function<void(const std::string& product, uint8_t netNum, double countD, double countC,
+                       const std::string& countDText, const std::string& countCText)>;
 // act: 0 = signal gone, 1 = first signal (tab yellow), 2 = second signal (tab red).
 using TEventPStop = std::function<void(uint16_t externEnum, uint8_t act)>;
 
@@ -33,7 +33,7 @@ public:
     TEventChangeCount FOnEventChangeCount;
     TEventPStop FOnEventPStop;
     bool TypeWMeh = false;
-    bool tmpB = false;  // last value of the first watched signal
+    bool tmpB = false; // last value of the first watched signal
     bool tmpB1 = false; // last value of output 0 (KR-200)
     bool tmpB2 = false; // last value of output 3 (KR-200)
     std::string Product;

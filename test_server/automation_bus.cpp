@@ -8,52 +8,53 @@
 namespace karvel {
 namespace {
 
-QLatin1StringView latin(const char *text) { return QLatin1StringView(text); }
-
-// A call names a member of an interface; a call without an interface matches by name.
-bool calls(const QDBusMessage &message, const char *interface, const char *member)
+QLatin1StringView latin(const char* text)
 {
-    return message.member() == latin(member)
-        && (message.interface().isEmpty() || message.interface() == latin(interface));
+    return QLatin1StringView(text);
 }
 
-bool callsDispatch(const QDBusMessage &message)
+// A call names a member of an interface; a call without an interface matches by name.
+bool calls(const QDBusMessage& message, const char* interface, const char* member)
+{
+    return message.member() == latin(member) &&
+        (message.interface().isEmpty() || message.interface() == latin(interface));
+}
+
+bool callsDispatch(const QDBusMessage& message)
 {
     return message.interface().isEmpty() || message.interface() == latin(tlb::kDispatchInterface);
 }
 
-QDBusMessage error(const QDBusMessage &message, const char *name, const QString &text)
+QDBusMessage error(const QDBusMessage& message, const char* name, const QString& text)
 {
     return message.createErrorReply(latin(name), text);
 }
 
-QDBusMessage typeMismatch(const QDBusMessage &message, const QString &text)
+QDBusMessage typeMismatch(const QDBusMessage& message, const QString& text)
 {
     return error(message, tlb::kErrorTypeMismatch, text);
 }
 
-QDBusMessage wrongSignature(const QDBusMessage &message, const char *expected)
+QDBusMessage wrongSignature(const QDBusMessage& message, const char* expected)
 {
-    return typeMismatch(message, QStringLiteral("%1 takes the arguments '%2', not '%3'")
-                                     .arg(message.member(), latin(expected), message.signature()));
+    return typeMismatch(message,
+                        QStringLiteral("%1 takes the arguments '%2', not '%3'")
+                            .arg(message.member(), latin(expected), message.signature()));
 }
 
-QDBusMessage unknownName(const QDBusMessage &message)
+QDBusMessage unknownName(const QDBusMessage& message)
 {
     return error(message, tlb::kErrorUnknownName,
                  QStringLiteral("Unknown name: %1 is not a member of %2")
-                     .arg(message.member(), message.interface().isEmpty()
-                                                ? message.path()
-                                                : message.interface()));
+                     .arg(message.member(),
+                          message.interface().isEmpty() ? message.path() : message.interface()));
 }
 
 } // namespace
 
-AutomationBus::AutomationBus(const QDBusConnection &connection, ObjectRegistry &registry,
-                             const QString &identifier, QObject *parent)
-    : QDBusVirtualObject(parent),
-      FConnection(connection),
-      FRegistry(registry),
+AutomationBus::AutomationBus(const QDBusConnection& connection, ObjectRegistry& registry,
+                             const QString& identifier, QObject* parent)
+    : QDBusVirtualObject(parent), FConnection(connection), FRegistry(registry),
       FFactoryPath(tlb::factoryPath(identifier)),
       FOwnerWatcher(QString(), connection, QDBusServiceWatcher::WatchForUnregistration)
 {
@@ -79,13 +80,13 @@ void AutomationBus::detach()
     FAttached = false;
 }
 
-QString AutomationBus::introspect(const QString &) const
+QString AutomationBus::introspect(const QString&) const
 {
     // Introspect calls are answered in handleMessage with the whole description.
     return QString();
 }
 
-bool AutomationBus::handleMessage(const QDBusMessage &message, const QDBusConnection &connection)
+bool AutomationBus::handleMessage(const QDBusMessage& message, const QDBusConnection& connection)
 {
     if (message.type() != QDBusMessage::MethodCallMessage)
         return false;
@@ -96,7 +97,7 @@ bool AutomationBus::handleMessage(const QDBusMessage &message, const QDBusConnec
             ownerLeft(goneOwner);
         return true;
     }
-    TDataControlServ *object = FRegistry.find(message.path());
+    TDataControlServ* object = FRegistry.find(message.path());
     if (!object) {
         connection.send(error(message, tlb::kErrorUnknownObject,
                               QStringLiteral("No object at ") + message.path()));
@@ -116,7 +117,7 @@ bool AutomationBus::handleMessage(const QDBusMessage &message, const QDBusConnec
     return true;
 }
 
-QDBusMessage AutomationBus::factoryCall(const QDBusMessage &message, QString *goneOwner)
+QDBusMessage AutomationBus::factoryCall(const QDBusMessage& message, QString* goneOwner)
 {
     if (calls(message, tlb::kIntrospectableInterface, "Introspect"))
         return message.createReply(tlb::factoryIntrospection(FRegistry.childNodes()));
@@ -135,7 +136,7 @@ QDBusMessage AutomationBus::factoryCall(const QDBusMessage &message, QString *go
     return message.createReply(QVariant::fromValue(QDBusObjectPath(path)));
 }
 
-QDBusMessage AutomationBus::objectCall(TDataControlServ &object, const QDBusMessage &message)
+QDBusMessage AutomationBus::objectCall(TDataControlServ& object, const QDBusMessage& message)
 {
     if (calls(message, tlb::kIntrospectableInterface, "Introspect"))
         return message.createReply(tlb::objectIntrospection());
@@ -150,8 +151,8 @@ QDBusMessage AutomationBus::objectCall(TDataControlServ &object, const QDBusMess
     return unknownName(message);
 }
 
-QDBusMessage AutomationBus::countCall(TDataControlServ &object, int line,
-                                      const QDBusMessage &message)
+QDBusMessage AutomationBus::countCall(TDataControlServ& object, int line,
+                                      const QDBusMessage& message)
 {
     if (message.signature() != latin(tlb::kCountSignature))
         return wrongSignature(message, tlb::kCountSignature);
@@ -173,12 +174,12 @@ QDBusMessage AutomationBus::countCall(TDataControlServ &object, int line,
     return message.createReply();
 }
 
-QDBusMessage AutomationBus::adviseCall(TDataControlServ &object, const QDBusMessage &message)
+QDBusMessage AutomationBus::adviseCall(TDataControlServ& object, const QDBusMessage& message)
 {
     if (message.signature() != latin(tlb::kAdviseSignature))
         return wrongSignature(message, tlb::kAdviseSignature);
     const QVariantList args = message.arguments();
-    EventSink sink{args.at(0).toString(), args.at(1).value<QDBusObjectPath>().path()};
+    EventSink sink {args.at(0).toString(), args.at(1).value<QDBusObjectPath>().path()};
     if (sink.busName.isEmpty())
         return typeMismatch(message, QStringLiteral("the sink's bus name is empty"));
     const auto cookie = object.Advise(sink);
@@ -189,7 +190,7 @@ QDBusMessage AutomationBus::adviseCall(TDataControlServ &object, const QDBusMess
     return message.createReply(QVariant::fromValue(uint(*cookie)));
 }
 
-QDBusMessage AutomationBus::unadviseCall(TDataControlServ &object, const QDBusMessage &message)
+QDBusMessage AutomationBus::unadviseCall(TDataControlServ& object, const QDBusMessage& message)
 {
     if (message.signature() != latin(tlb::kUnadviseSignature))
         return wrongSignature(message, tlb::kUnadviseSignature);
@@ -200,23 +201,23 @@ QDBusMessage AutomationBus::unadviseCall(TDataControlServ &object, const QDBusMe
     return message.createReply();
 }
 
-void AutomationBus::watchOwner(const QString &owner)
+void AutomationBus::watchOwner(const QString& owner)
 {
     if (!owner.isEmpty() && !FOwnerWatcher.watchedServices().contains(owner))
         FOwnerWatcher.addWatchedService(owner);
 }
 
-void AutomationBus::ownerLeft(const QString &owner)
+void AutomationBus::ownerLeft(const QString& owner)
 {
     FOwnerWatcher.removeWatchedService(owner);
     FRegistry.releaseOwnedBy(owner);
 }
 
-bool claimBusName(const QDBusConnection &connection, const QString &name, QString *error)
+bool claimBusName(const QDBusConnection& connection, const QString& name, QString* error)
 {
-    const auto reply = connection.interface()->registerService(
-        name, QDBusConnectionInterface::DontQueueService,
-        QDBusConnectionInterface::DontAllowReplacement);
+    const auto reply =
+        connection.interface()->registerService(name, QDBusConnectionInterface::DontQueueService,
+                                                QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid()) {
         *error = reply.error().message();
         return false;
@@ -228,7 +229,7 @@ bool claimBusName(const QDBusConnection &connection, const QString &name, QStrin
     return true;
 }
 
-void releaseBusName(const QDBusConnection &connection, const QString &name)
+void releaseBusName(const QDBusConnection& connection, const QString& name)
 {
     connection.interface()->unregisterService(name);
 }

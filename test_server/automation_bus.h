@@ -14,12 +14,11 @@ namespace karvel {
 // arguments that do not convert to the declared types are answered with errors before
 // any object sees them. Objects are released on `Release` and when their owner leaves
 // the bus.
-class AutomationBus : public QDBusVirtualObject
-{
+class AutomationBus : public QDBusVirtualObject {
     Q_OBJECT
 public:
-    AutomationBus(const QDBusConnection &connection, ObjectRegistry &registry,
-                  const QString &identifier, QObject *parent = nullptr);
+    AutomationBus(const QDBusConnection& connection, ObjectRegistry& registry,
+                  const QString& identifier, QObject* parent = nullptr);
     ~AutomationBus() override;
 
     // Makes the factory and its objects reachable on the connection.
@@ -28,21 +27,21 @@ public:
 
     QString factoryPath() const { return FFactoryPath; }
 
-    QString introspect(const QString &path) const override;
-    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
+    QString introspect(const QString& path) const override;
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
 private:
     // Sets *goneOwner when the creating client has already left the bus.
-    QDBusMessage factoryCall(const QDBusMessage &message, QString *goneOwner);
-    QDBusMessage objectCall(TDataControlServ &object, const QDBusMessage &message);
-    QDBusMessage countCall(TDataControlServ &object, int line, const QDBusMessage &message);
-    QDBusMessage adviseCall(TDataControlServ &object, const QDBusMessage &message);
-    QDBusMessage unadviseCall(TDataControlServ &object, const QDBusMessage &message);
-    void watchOwner(const QString &owner);
-    void ownerLeft(const QString &owner);
+    QDBusMessage factoryCall(const QDBusMessage& message, QString* goneOwner);
+    QDBusMessage objectCall(TDataControlServ& object, const QDBusMessage& message);
+    QDBusMessage countCall(TDataControlServ& object, int line, const QDBusMessage& message);
+    QDBusMessage adviseCall(TDataControlServ& object, const QDBusMessage& message);
+    QDBusMessage unadviseCall(TDataControlServ& object, const QDBusMessage& message);
+    void watchOwner(const QString& owner);
+    void ownerLeft(const QString& owner);
 
     QDBusConnection FConnection;
-    ObjectRegistry &FRegistry;
+    ObjectRegistry& FRegistry;
     QString FFactoryPath;
     QDBusServiceWatcher FOwnerWatcher;
     bool FAttached = false;
@@ -50,9 +49,9 @@ private:
 
 // Takes the well-known name on the connection; false with the bus's reason in *error
 // when someone else owns it.
-bool claimBusName(const QDBusConnection &connection, const QString &name, QString *error);
+bool claimBusName(const QDBusConnection& connection, const QString& name, QString* error);
 // Gives the name back. The call waits for the bus, so every reply queued before it
 // has left the process when it returns.
-void releaseBusName(const QDBusConnection &connection, const QString &name);
+void releaseBusName(const QDBusConnection& connection, const QString& name);
 
 } // namespace karvel

@@ -4,7 +4,7 @@
 
 namespace karvel {
 
-std::unique_ptr<QMessageBox> makeCloseWarningBox(QWidget *parent)
+std::unique_ptr<QMessageBox> makeCloseWarningBox(QWidget* parent)
 {
     auto box = std::make_unique<QMessageBox>(
         QMessageBox::Warning, QStringLiteral("COM Server Warning"),
@@ -18,13 +18,13 @@ std::unique_ptr<QMessageBox> makeCloseWarningBox(QWidget *parent)
     return box;
 }
 
-bool confirmCloseWithActiveObjects(QWidget *parent)
+bool confirmCloseWithActiveObjects(QWidget* parent)
 {
     return makeCloseWarningBox(parent)->exec() == QMessageBox::Yes;
 }
 
-std::function<bool()> makeCloseGuard(const ServerLifetime &lifetime, QWidget *window,
-                                     std::function<bool(QWidget *)> ask)
+std::function<bool()> makeCloseGuard(const ServerLifetime& lifetime, QWidget* window,
+                                     std::function<bool(QWidget*)> ask)
 {
     return [&lifetime, window, ask = std::move(ask)] {
         return !lifetime.closeNeedsConsent() || ask(window);

@@ -6,8 +6,8 @@
 namespace karvel {
 namespace {
 
-constexpr int kScaleDigits = 4;           // currency keeps four decimals
-constexpr int kSignificantDigits = 15;    // the general format shows at most this many
+constexpr int kScaleDigits = 4; // currency keeps four decimals
+constexpr int kSignificantDigits = 15; // the general format shows at most this many
 constexpr double kTwoTo63 = 9223372036854775808.0;
 
 quint64 powerOfTen(int n)
@@ -29,7 +29,7 @@ std::optional<Currency> toCurrency(double value)
     return static_cast<Currency>(scaled);
 }
 
-QString currencyText(Currency value, const QString &decimalPoint)
+QString currencyText(Currency value, const QString& decimalPoint)
 {
     const bool negative = value < 0;
     // Unsigned negation also covers the most negative value.
@@ -52,8 +52,8 @@ QString currencyText(Currency value, const QString &decimalPoint)
     QString text = negative ? QStringLiteral("-") : QString();
     text += QString::number(magnitude / fractionUnit);
     if (fractionDigits > 0) {
-        QString fraction = QString::number(magnitude % fractionUnit)
-                               .rightJustified(fractionDigits, u'0');
+        QString fraction =
+            QString::number(magnitude % fractionUnit).rightJustified(fractionDigits, u'0');
         while (fraction.endsWith(u'0'))
             fraction.chop(1);
         if (!fraction.isEmpty())

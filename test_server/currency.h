@@ -16,6 +16,6 @@ std::optional<Currency> toCurrency(double value);
 // The currency value divided by 10000 in general format: up to 15 significant digits,
 // the given decimal separator, no thousands separator, no trailing zeros
 // (1234.5 -> "1234,5" with a comma, 12 -> "12").
-QString currencyText(Currency value, const QString &decimalPoint);
+QString currencyText(Currency value, const QString& decimalPoint);
 
 } // namespace karvel

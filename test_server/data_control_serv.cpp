@@ -7,16 +7,15 @@ namespace karvel {
 
 TDataControlServ::TDataControlServ(QString path, QString owner, LineWriter writer)
     : FPath(std::move(path)), FOwner(std::move(owner)), FWriter(std::move(writer))
-{
-}
+{ }
 
-void TDataControlServ::AddCountLine(const CountCall &call)
+void TDataControlServ::AddCountLine(const CountCall& call)
 {
     if (FWriter)
         FWriter(memoLine(call, QDateTime::currentDateTime(), QLocale::system()));
 }
 
-std::optional<quint32> TDataControlServ::Advise(const EventSink &sink)
+std::optional<quint32> TDataControlServ::Advise(const EventSink& sink)
 {
     if (FEventSink)
         return std::nullopt;

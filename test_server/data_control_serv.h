@@ -10,7 +10,7 @@
 namespace karvel {
 
 // Appends one line to the server window's memo.
-using LineWriter = std::function<void(const QString &line)>;
+using LineWriter = std::function<void(const QString& line)>;
 
 // Where a client wants the object's events: its bus name and object path.
 struct EventSink {
@@ -21,23 +21,22 @@ struct EventSink {
 // One accounting object handed out by the class factory. It keeps nothing of the calls:
 // each one only writes its line. Its events connection point takes a single sink; the
 // events interface has no members, so nothing is ever sent to it.
-class TDataControlServ
-{
+class TDataControlServ {
 public:
     TDataControlServ(QString path, QString owner, LineWriter writer);
 
-    const QString &path() const { return FPath; }
-    const QString &owner() const { return FOwner; }
+    const QString& path() const { return FPath; }
+    const QString& owner() const { return FOwner; }
 
     // Writes the call's line, stamped with the current local time in the user's locale.
-    void AddCountLine(const CountCall &call);
+    void AddCountLine(const CountCall& call);
 
     // Connects the sink; empty when one is already connected (cannot connect).
-    std::optional<quint32> Advise(const EventSink &sink);
+    std::optional<quint32> Advise(const EventSink& sink);
     // Disconnects the sink of that cookie; false when no such connection exists.
     bool Unadvise(quint32 cookie);
 
-    const std::optional<EventSink> &eventSink() const { return FEventSink; }
+    const std::optional<EventSink>& eventSink() const { return FEventSink; }
     // How often the connect notification ran (once per accepted connect or disconnect).
     int sinkChanges() const { return FSinkChanges; }
 

@@ -24,7 +24,7 @@ namespace {
 
 const QString kIdentifier = QLatin1StringView(kProgramIdentifier);
 
-void complain(const QString &text)
+void complain(const QString& text)
 {
     std::fprintf(stderr, "KarvelC: %s\n", qPrintable(text));
 }
@@ -45,7 +45,7 @@ int runRegistration(StartMode mode)
 }
 
 // A start that cannot serve: said on stderr, and in a box to a user who started it.
-int failStart(StartMode mode, const QString &text)
+int failStart(StartMode mode, const QString& text)
 {
     complain(text);
     if (mode == StartMode::User)
@@ -54,22 +54,23 @@ int failStart(StartMode mode, const QString &text)
     return 1;
 }
 
-int runServer(QApplication &app, StartMode mode)
+int runServer(QApplication& app, StartMode mode)
 {
     // Every start refreshes the registration, so a moved program is found again.
     QString error;
-    if (!writeServiceFile(sessionServiceDir(QProcessEnvironment::systemEnvironment()),
-                          kIdentifier, QCoreApplication::applicationFilePath(), &error))
+    if (!writeServiceFile(sessionServiceDir(QProcessEnvironment::systemEnvironment()), kIdentifier,
+                          QCoreApplication::applicationFilePath(), &error))
         complain(QStringLiteral("registration not refreshed: ") + error);
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
-        return failStart(mode, QStringLiteral("нет связи с сеансовой шиной D-Bus: ")
-                                   + bus.lastError().message());
+        return failStart(mode,
+                         QStringLiteral("нет связи с сеансовой шиной D-Bus: ") +
+                             bus.lastError().message());
 
     TForm1 window;
     const MemoLog memoLog = MemoLog::fromEnvironment();
-    ObjectRegistry registry(tlb::factoryPath(kIdentifier), [&](const QString &line) {
+    ObjectRegistry registry(tlb::factoryPath(kIdentifier), [&](const QString& line) {
         window.appendLine(line);
         memoLog.append(line);
     });
@@ -85,8 +86,9 @@ int runServer(QApplication &app, StartMode mode)
     });
 
     if (!automation.attach())
-        return failStart(mode, QStringLiteral("объект ") + automation.factoryPath()
-                                   + QStringLiteral(" не зарегистрирован на шине"));
+        return failStart(mode,
+                         QStringLiteral("объект ") + automation.factoryPath() +
+                             QStringLiteral(" не зарегистрирован на шине"));
     if (!claimBusName(bus, kIdentifier, &error))
         return failStart(mode, error);
     lifetime.watchConnection(bus);
@@ -97,7 +99,7 @@ int runServer(QApplication &app, StartMode mode)
 
 } // namespace
 
-const char *const kHelp =
+const char* const kHelp =
     "KarvelC - the test accounting server\n"
     "\n"
     "Owns \"KarvelC.DataControlServ\" on the session bus and writes every booked change it\n"
@@ -114,7 +116,7 @@ const char *const kHelp =
     "\n"
     "KARVELC_MEMO_LOG=FILE also appends each line of the window to FILE.\n";
 
-static bool helpAsked(int argc, char *argv[])
+static bool helpAsked(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
@@ -124,7 +126,7 @@ static bool helpAsked(int argc, char *argv[])
     return false;
 }
 
-int main(int argc, char *argv[])
+int main(int argc, char* argv[])
 {
     if (helpAsked(argc, argv)) {
         std::fputs(kHelp, stdout);

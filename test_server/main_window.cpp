@@ -8,11 +8,11 @@
 
 namespace karvel {
 
-TForm1::TForm1(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      GroupBox1(new QGroupBox(this)),
-      Memo1(new QPlainTextEdit(GroupBox1)),
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      GroupBox1(new QGroupBox(this)), Memo1(new QPlainTextEdit(GroupBox1)),
       BitBtn1(new QPushButton(QStringLiteral("Очистить"), GroupBox1))
 {
     setWindowTitle(QStringLiteral("Тестовая программа для ПО \"Karvel_net\", Tolvik ZA_riz"));
@@ -29,7 +29,7 @@ TForm1::TForm1(QWidget *parent)
     connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
 }
 
-void TForm1::appendLine(const QString &text)
+void TForm1::appendLine(const QString& text)
 {
     Memo1->appendPlainText(text);
     emit lineAppended(text);
@@ -45,7 +45,7 @@ void TForm1::BitBtn1Click()
     Memo1->clear();
 }
 
-void TForm1::closeEvent(QCloseEvent *event)
+void TForm1::closeEvent(QCloseEvent* event)
 {
     if (FCloseGuard && !FCloseGuard()) {
         event->ignore();

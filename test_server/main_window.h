@@ -12,31 +12,30 @@ namespace karvel {
 
 // The test server's window: every accounting call as one line in the memo, and a
 // button that clears it.
-class TForm1 : public QWidget
-{
+class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget *parent = nullptr);
+    explicit TForm1(QWidget* parent = nullptr);
 
     // Asked before the window closes; false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { FCloseGuard = std::move(guard); }
 
     // Adds the text as a new last line of the memo.
-    void appendLine(const QString &text);
+    void appendLine(const QString& text);
     QString memoText() const;
 
-    QGroupBox *GroupBox1;
-    QPlainTextEdit *Memo1;
-    QPushButton *BitBtn1;
+    QGroupBox* GroupBox1;
+    QPlainTextEdit* Memo1;
+    QPushButton* BitBtn1;
 
 signals:
-    void lineAppended(const QString &text);
+    void lineAppended(const QString& text);
 
 public slots:
     void BitBtn1Click();
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     std::function<bool()> FCloseGuard;

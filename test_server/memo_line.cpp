@@ -4,7 +4,7 @@ namespace karvel {
 namespace {
 
 // Drops the time-zone fields ("t") from a time format, leaving quoted text alone.
-QString withoutTimeZone(const QString &format)
+QString withoutTimeZone(const QString& format)
 {
     QString result;
     bool quoted = false;
@@ -20,20 +20,20 @@ QString withoutTimeZone(const QString &format)
 
 } // namespace
 
-QString dateTimeText(const QDateTime &when, const QLocale &locale)
+QString dateTimeText(const QDateTime& when, const QLocale& locale)
 {
     const QString timeFormat = withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
-    return locale.toString(when.date(), QLocale::ShortFormat) + u' '
-        + locale.toString(when.time(), timeFormat);
+    return locale.toString(when.date(), QLocale::ShortFormat) + u' ' +
+        locale.toString(when.time(), timeFormat);
 }
 
-QString memoLine(const CountCall &call, const QDateTime &when, const QLocale &locale)
+QString memoLine(const CountCall& call, const QDateTime& when, const QLocale& locale)
 {
     const QString point = locale.decimalPoint();
-    return dateTimeText(when, locale) + QStringLiteral("  Линия ") + QString::number(call.line)
-        + QStringLiteral("; Продукт: ") + call.product + QStringLiteral(" Сетевой номер:")
-        + QString::number(call.netNum) + QStringLiteral(";  С:") + currencyText(call.countC, point)
-        + QStringLiteral(";  D:") + currencyText(call.countD, point);
+    return dateTimeText(when, locale) + QStringLiteral("  Линия ") + QString::number(call.line) +
+        QStringLiteral("; Продукт: ") + call.product + QStringLiteral(" Сетевой номер:") +
+        QString::number(call.netNum) + QStringLiteral(";  С:") + currencyText(call.countC, point) +
+        QStringLiteral(";  D:") + currencyText(call.countD, point);
 }
 
 } // namespace karvel

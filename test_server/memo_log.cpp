@@ -4,14 +4,14 @@
 
 namespace karvel {
 
-MemoLog::MemoLog(QString fileName) : FFileName(std::move(fileName)) {}
+MemoLog::MemoLog(QString fileName) : FFileName(std::move(fileName)) { }
 
 MemoLog MemoLog::fromEnvironment()
 {
     return MemoLog(qEnvironmentVariable("KARVELC_MEMO_LOG"));
 }
 
-void MemoLog::append(const QString &line) const
+void MemoLog::append(const QString& line) const
 {
     if (!enabled())
         return;

@@ -7,14 +7,13 @@ namespace karvel {
 // Copies memo lines to a file (UTF-8, one per line), for installers who want a record
 // and for tests that watch a server started by the bus. The file is named by the
 // environment variable KARVELC_MEMO_LOG; without it nothing is copied.
-class MemoLog
-{
+class MemoLog {
 public:
     explicit MemoLog(QString fileName);
     static MemoLog fromEnvironment();
 
     bool enabled() const { return !FFileName.isEmpty(); }
-    void append(const QString &line) const;
+    void append(const QString& line) const;
 
 private:
     QString FFileName;

@@ -12,22 +12,21 @@
 namespace karvel {
 
 // The live accounting objects, each owned by the bus client that created it.
-class ObjectRegistry : public QObject
-{
+class ObjectRegistry : public QObject {
     Q_OBJECT
 public:
     // Objects get paths "<basePath>/Object<n>"; n is never reused.
-    ObjectRegistry(QString basePath, LineWriter writer, QObject *parent = nullptr);
+    ObjectRegistry(QString basePath, LineWriter writer, QObject* parent = nullptr);
     ~ObjectRegistry() override;
 
-    QString create(const QString &owner);
-    TDataControlServ *find(const QString &path) const;
-    bool release(const QString &path);
+    QString create(const QString& owner);
+    TDataControlServ* find(const QString& path) const;
+    bool release(const QString& path);
     // Releases every object of a client that has left the bus; returns how many.
-    int releaseOwnedBy(const QString &owner);
+    int releaseOwnedBy(const QString& owner);
 
     int count() const { return int(FObjects.size()); }
-    bool hasObjectsOf(const QString &owner) const;
+    bool hasObjectsOf(const QString& owner) const;
     QStringList childNodes() const; // "Object1", ... for introspection
 
 signals:

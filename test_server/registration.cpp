@@ -9,7 +9,7 @@
 
 namespace karvel {
 
-QString sessionServiceDir(const QProcessEnvironment &env)
+QString sessionServiceDir(const QProcessEnvironment& env)
 {
     // Only an absolute XDG_DATA_HOME counts; anything else means the default.
     QString dataHome = env.value(QStringLiteral("XDG_DATA_HOME"));
@@ -22,17 +22,17 @@ QString sessionServiceDir(const QProcessEnvironment &env)
     return QDir::cleanPath(dataHome + QStringLiteral("/dbus-1/services"));
 }
 
-QString serviceFilePath(const QString &dir, const QString &identifier)
+QString serviceFilePath(const QString& dir, const QString& identifier)
 {
     return dir + u'/' + identifier + QStringLiteral(".service");
 }
 
-QString quoteExecWord(const QString &word)
+QString quoteExecWord(const QString& word)
 {
-    static const QString plain = QStringLiteral(
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+,:=@%");
-    const bool needsQuotes = word.isEmpty()
-        || std::any_of(word.begin(), word.end(), [](QChar c) { return !plain.contains(c); });
+    static const QString plain =
+        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+,:=@%");
+    const bool needsQuotes = word.isEmpty() ||
+        std::any_of(word.begin(), word.end(), [](QChar c) { return !plain.contains(c); });
     if (!needsQuotes)
         return word;
     // Single quotes keep everything literal; a quote itself closes, is escaped, reopens.
@@ -41,18 +41,18 @@ QString quoteExecWord(const QString &word)
     return u'\'' + quoted + u'\'';
 }
 
-QString serviceFileText(const QString &identifier, const QString &executable)
+QString serviceFileText(const QString& identifier, const QString& executable)
 {
     // The file is read like a desktop entry first, where a backslash escapes: double it
     // so the shell quoting reaches the command-line splitter intact.
     QString exec = quoteExecWord(executable);
     exec.replace(u'\\', QStringLiteral("\\\\"));
-    return QStringLiteral("[D-BUS Service]\nName=") + identifier + QStringLiteral("\nExec=")
-        + exec + QStringLiteral(" -Embedding\n");
+    return QStringLiteral("[D-BUS Service]\nName=") + identifier + QStringLiteral("\nExec=") +
+        exec + QStringLiteral(" -Embedding\n");
 }
 
-bool writeServiceFile(const QString &dir, const QString &identifier, const QString &executable,
-                      QString *error)
+bool writeServiceFile(const QString& dir, const QString& identifier, const QString& executable,
+                      QString* error)
 {
     if (executable.contains(u'\n') || executable.contains(u'\r')) {
         *error = QStringLiteral("the program path contains a line break: ") + executable;
@@ -75,7 +75,7 @@ bool writeServiceFile(const QString &dir, const QString &identifier, const QStri
     return true;
 }
 
-bool removeServiceFile(const QString &dir, const QString &identifier, QString *error)
+bool removeServiceFile(const QString& dir, const QString& identifier, QString* error)
 {
     QFile file(serviceFilePath(dir, identifier));
     const QFileInfo info(file.fileName());

@@ -10,24 +10,24 @@ inline constexpr char kProgramIdentifier[] = "KarvelC.DataControlServ";
 
 // The per-user directory the session bus reads activation files from:
 // $XDG_DATA_HOME/dbus-1/services, $XDG_DATA_HOME defaulting to ~/.local/share.
-QString sessionServiceDir(const QProcessEnvironment &env);
+QString sessionServiceDir(const QProcessEnvironment& env);
 
 // "<dir>/<identifier>.service"
-QString serviceFilePath(const QString &dir, const QString &identifier);
+QString serviceFilePath(const QString& dir, const QString& identifier);
 
 // The activation file: the bus starts `executable -Embedding` when a client asks for
 // the name and nobody owns it.
-QString serviceFileText(const QString &identifier, const QString &executable);
+QString serviceFileText(const QString& identifier, const QString& executable);
 
 // Quotes one word for the Exec line the way the bus daemon splits it (shell rules).
-QString quoteExecWord(const QString &word);
+QString quoteExecWord(const QString& word);
 
 // Writes the activation file atomically, creating the directory. False with a reason
 // in *error when it cannot.
-bool writeServiceFile(const QString &dir, const QString &identifier, const QString &executable,
-                      QString *error);
+bool writeServiceFile(const QString& dir, const QString& identifier, const QString& executable,
+                      QString* error);
 
 // Removes the activation file; a missing file is not an error.
-bool removeServiceFile(const QString &dir, const QString &identifier, QString *error);
+bool removeServiceFile(const QString& dir, const QString& identifier, QString* error);
 
 } // namespace karvel

@@ -2,7 +2,7 @@
 
 namespace karvel {
 
-ServerLifetime::ServerLifetime(StartMode mode, const ObjectRegistry &registry, QObject *parent)
+ServerLifetime::ServerLifetime(StartMode mode, const ObjectRegistry& registry, QObject* parent)
     : QObject(parent), FMode(mode), FRegistry(registry)
 {
     connect(&registry, &ObjectRegistry::lastReleased, this, &ServerLifetime::lastReleased,
@@ -10,7 +10,7 @@ ServerLifetime::ServerLifetime(StartMode mode, const ObjectRegistry &registry, Q
     connect(&FConnectionCheck, &QTimer::timeout, this, &ServerLifetime::checkConnection);
 }
 
-void ServerLifetime::watchConnection(const QDBusConnection &connection)
+void ServerLifetime::watchConnection(const QDBusConnection& connection)
 {
     if (!startedByBus())
         return;

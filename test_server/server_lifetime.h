@@ -13,14 +13,13 @@ namespace karvel {
 // released, or when its bus goes away (nobody could release an object any more); one a
 // user started runs until its window is closed. Closing it while objects are held needs
 // the user's consent.
-class ServerLifetime : public QObject
-{
+class ServerLifetime : public QObject {
     Q_OBJECT
 public:
-    ServerLifetime(StartMode mode, const ObjectRegistry &registry, QObject *parent = nullptr);
+    ServerLifetime(StartMode mode, const ObjectRegistry& registry, QObject* parent = nullptr);
 
     // Watches the connection of a server the bus started.
-    void watchConnection(const QDBusConnection &connection);
+    void watchConnection(const QDBusConnection& connection);
 
     bool startedByBus() const { return FMode == StartMode::Automation; }
     bool closeNeedsConsent() const { return FRegistry.count() > 0; }
@@ -34,8 +33,8 @@ private:
     void checkConnection();
 
     StartMode FMode;
-    const ObjectRegistry &FRegistry;
-    QDBusConnection FConnection{QString()};
+    const ObjectRegistry& FRegistry;
+    QDBusConnection FConnection {QString()};
     QTimer FConnectionCheck;
 };
 

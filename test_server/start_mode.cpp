@@ -3,10 +3,10 @@
 namespace karvel {
 namespace {
 
-bool hasSwitch(const QStringList &arguments, QLatin1StringView name)
+bool hasSwitch(const QStringList& arguments, QLatin1StringView name)
 {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
+        const QString& arg = arguments.at(i);
         if (arg.size() < 2 || (arg.front() != u'/' && arg.front() != u'-'))
             continue;
         if (QStringView(arg).mid(1).compare(name, Qt::CaseInsensitive) == 0)
@@ -17,14 +17,14 @@ bool hasSwitch(const QStringList &arguments, QLatin1StringView name)
 
 } // namespace
 
-StartMode parseStartMode(const QStringList &arguments)
+StartMode parseStartMode(const QStringList& arguments)
 {
     if (hasSwitch(arguments, QLatin1StringView("REGSERVER")))
         return StartMode::RegServer;
     if (hasSwitch(arguments, QLatin1StringView("UNREGSERVER")))
         return StartMode::UnregServer;
-    if (hasSwitch(arguments, QLatin1StringView("AUTOMATION"))
-        || hasSwitch(arguments, QLatin1StringView("EMBEDDING")))
+    if (hasSwitch(arguments, QLatin1StringView("AUTOMATION")) ||
+        hasSwitch(arguments, QLatin1StringView("EMBEDDING")))
         return StartMode::Automation;
     return StartMode::User;
 }

@@ -6,9 +6,9 @@ namespace karvel {
 
 // How the server executable was started.
 enum class StartMode {
-    User,        // no switch: an installer started it by hand
-    Automation,  // "AUTOMATION" or "EMBEDDING": the session bus started it for a client
-    RegServer,   // "REGSERVER": write the bus activation file, then exit
+    User, // no switch: an installer started it by hand
+    Automation, // "AUTOMATION" or "EMBEDDING": the session bus started it for a client
+    RegServer, // "REGSERVER": write the bus activation file, then exit
     UnregServer, // "UNREGSERVER": remove the bus activation file, then exit
 };
 
@@ -16,6 +16,6 @@ enum class StartMode {
 // A switch is introduced by "/" or "-" and compared without regard to case; anything
 // else on the command line is ignored. Registration switches win over the bus switches,
 // "REGSERVER" over "UNREGSERVER".
-StartMode parseStartMode(const QStringList &arguments);
+StartMode parseStartMode(const QStringList& arguments);
 
 } // namespace karvel

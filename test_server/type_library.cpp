@@ -17,7 +17,7 @@ QString introspectableXml()
         .arg(QLatin1StringView(kIntrospectableInterface));
 }
 
-QString countMethodXml(const CountMethod &method)
+QString countMethodXml(const CountMethod& method)
 {
     return QStringLiteral("    <method name=\"%1\">\n"
                           "      <arg name=\"NetNum\" type=\"y\" direction=\"in\"/>\n"
@@ -32,7 +32,7 @@ QString countMethodXml(const CountMethod &method)
 
 } // namespace
 
-const QList<CountMethod> &countMethods()
+const QList<CountMethod>& countMethods()
 {
     static const QList<CountMethod> methods = [] {
         QList<CountMethod> list;
@@ -45,23 +45,23 @@ const QList<CountMethod> &countMethods()
     return methods;
 }
 
-std::optional<CountMethod> findCountMethod(const QString &name)
+std::optional<CountMethod> findCountMethod(const QString& name)
 {
-    for (const CountMethod &method : countMethods()) {
+    for (const CountMethod& method : countMethods()) {
         if (method.name == name)
             return method;
     }
     return std::nullopt;
 }
 
-QString factoryPath(const QString &identifier)
+QString factoryPath(const QString& identifier)
 {
     QString path = identifier;
     path.replace(u'.', u'/');
     return u'/' + path;
 }
 
-QString factoryIntrospection(const QStringList &childNodes)
+QString factoryIntrospection(const QStringList& childNodes)
 {
     QString xml = QLatin1StringView(kDocType) + QStringLiteral("<node>\n");
     xml += QStringLiteral("  <interface name=\"%1\">\n"
@@ -71,7 +71,7 @@ QString factoryIntrospection(const QStringList &childNodes)
                           "  </interface>\n")
                .arg(QLatin1StringView(kFactoryInterface));
     xml += introspectableXml();
-    for (const QString &child : childNodes)
+    for (const QString& child : childNodes)
         xml += QStringLiteral("  <node name=\"%1\"/>\n").arg(child);
     return xml + QStringLiteral("</node>\n");
 }
@@ -80,7 +80,7 @@ QString objectIntrospection()
 {
     QString xml = QLatin1StringView(kDocType) + QStringLiteral("<node>\n");
     xml += QStringLiteral("  <interface name=\"%1\">\n").arg(QLatin1StringView(kDispatchInterface));
-    for (const CountMethod &method : countMethods())
+    for (const CountMethod& method : countMethods())
         xml += countMethodXml(method);
     xml += QStringLiteral("  </interface>\n");
     xml += QStringLiteral("  <interface name=\"%1\">\n"

@@ -18,7 +18,7 @@ inline constexpr char kConnectionPointInterface[] = "KarvelC.ConnectionPoint";
 inline constexpr char kIntrospectableInterface[] = "org.freedesktop.DBus.Introspectable";
 
 inline constexpr char kCountSignature[] = "ysdd"; // NetNum, Product, Count_C, Count_D
-inline constexpr char kAdviseSignature[] = "so";  // sink bus name, sink path
+inline constexpr char kAdviseSignature[] = "so"; // sink bus name, sink path
 inline constexpr char kUnadviseSignature[] = "u"; // cookie
 
 inline constexpr char kErrorUnknownName[] = "org.freedesktop.DBus.Error.UnknownMethod";
@@ -29,22 +29,22 @@ inline constexpr char kErrorNoConnection[] = "KarvelC.Error.NoConnection";
 
 // One method of the dispatch interface.
 struct CountMethod {
-    QString name;  // "AddCountLine2"
-    int dispId;    // 202
-    int line;      // 2
+    QString name; // "AddCountLine2"
+    int dispId; // 202
+    int line; // 2
 };
 
 // The eight methods in library order: AddCountLine1..4 (201..204), AddQXCountLine1..4
 // (205..208).
-const QList<CountMethod> &countMethods();
-std::optional<CountMethod> findCountMethod(const QString &name);
+const QList<CountMethod>& countMethods();
+std::optional<CountMethod> findCountMethod(const QString& name);
 
 // The factory object's path: "/" and the identifier with dots turned into slashes.
-QString factoryPath(const QString &identifier);
+QString factoryPath(const QString& identifier);
 
 // Introspection data of the factory (with its live objects as child nodes) and of one
 // object.
-QString factoryIntrospection(const QStringList &childNodes);
+QString factoryIntrospection(const QStringList& childNodes);
 QString objectIntrospection();
 
 } // namespace tlb

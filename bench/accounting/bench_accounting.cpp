@@ -27,7 +27,8 @@ namespace {
 double Percentile(std::vector<double> v, double p)
 {
     std::sort(v.begin(), v.end());
-    const size_t at = std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())));
+    const size_t at =
+        std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())));
     return v[at];
 }
 
@@ -44,7 +45,8 @@ int BenchCalls(const QString& name, int calls)
         std::fprintf(stderr, "bench: %s\n", qPrintable(error));
         return 1;
     }
-    const QVariantList args = TAccountClient::CountArgs(12, QStringLiteral("Пшеница"), 123456.75, 12.5);
+    const QVariantList args =
+        TAccountClient::CountArgs(12, QStringLiteral("Пшеница"), 123456.75, 12.5);
     for (int i = 0; i < 200; ++i)
         client->Call(QStringLiteral("AddCountLine1"), args);
     std::vector<double> times;
@@ -57,8 +59,10 @@ int BenchCalls(const QString& name, int calls)
         }
         times.push_back(Ms(Clock::now() - start));
     }
-    std::printf("AddCountLine round trip over %d calls: median %.3f ms, p99 %.3f ms, worst %.3f ms\n", calls,
-                Percentile(times, 0.5), Percentile(times, 0.99), *std::max_element(times.begin(), times.end()));
+    std::printf(
+        "AddCountLine round trip over %d calls: median %.3f ms, p99 %.3f ms, worst %.3f ms\n",
+        calls, Percentile(times, 0.5), Percentile(times, 0.99),
+        *std::max_element(times.begin(), times.end()));
     return 0;
 }
 
@@ -70,7 +74,8 @@ void WriteFullStore(const QString& progId)
         store.WriteBool(LineKey(line), QStringLiteral("TerminalType"), line % 2 == 0);
         for (int slot = 1; slot <= kSlots; ++slot) {
             store.WriteInteger(LineKey(line), QStringLiteral("NetNum%1").arg(slot), slot);
-            store.WriteString(LineKey(line), QStringLiteral("NameP%1").arg(slot), DefaultProductName(slot));
+            store.WriteString(LineKey(line), QStringLiteral("NameP%1").arg(slot),
+                              DefaultProductName(slot));
         }
     }
     store.Flush();
@@ -86,7 +91,8 @@ int BenchReload(const QString& progId, int rounds)
     TMainCore core(options);
     const QStringList messages = core.FormCreate();
     if (!messages.isEmpty() || core.LineList4().size() != kSlots) {
-        std::fprintf(stderr, "bench: start-up failed: %s\n", qPrintable(messages.join(QStringLiteral(" / "))));
+        std::fprintf(stderr, "bench: start-up failed: %s\n",
+                     qPrintable(messages.join(QStringLiteral(" / "))));
         return 1;
     }
     std::vector<double> total, beyond;
@@ -114,7 +120,7 @@ int BenchReload(const QString& progId, int rounds)
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        std::vector<char*> args{const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
+        std::vector<char*> args {const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
         args.insert(args.end(), argv, argv + argc);
         args.push_back(nullptr);
         ::execvp("dbus-run-session", args.data());

@@ -15,7 +15,7 @@ class LoopbackLink : public TPortLink {
 public:
     bool Connected() const override { return true; }
     bool ReadActive() const override { return true; }
-    void SetReadActive(bool) override {}
+    void SetReadActive(bool) override { }
     bool PutClearEvents() const override { return outstanding; }
     void SetPutClearEvents(bool v) override { outstanding = v; }
     bool WriteBuffer(const uint8_t*, uint16_t) override { return true; }
@@ -31,11 +31,16 @@ public:
 std::vector<std::vector<uint8_t>> CycleFrames(uint8_t net)
 {
     const std::vector<std::vector<uint8_t>> answers = {
-        {net, 0xC3, 0x45, 0x23, 0x01, 0x02}, {net, 0xC4, 0x00, 0x80}, {net, 0xC5, 0x09, 0x00},
+        {net, 0xC3, 0x45, 0x23, 0x01, 0x02},
+        {net, 0xC4, 0x00, 0x80},
+        {net, 0xC5, 0x09, 0x00},
         {net, 0xBF, 0x04},
-        {net, 0xC8, 1, 0x89, 0x67, 0x45, 0x23, 0x01}, {net, 0xC8, 3, 0x12, 0x00, 0x00, 0x00, 0x00},
-        {net, 0xC8, 4, 0x00, 0x50, 0x00, 0x00, 0x00}, {net, 0xC8, 6, 0x00, 0x05, 0x00, 0x00, 0x00},
-        {net, 0xC8, 8, 0x00, 0x25, 0x00, 0x00, 0x00}, {net, 0xC8, 9, 0x25, 0x01, 0x00, 0x00, 0x00},
+        {net, 0xC8, 1, 0x89, 0x67, 0x45, 0x23, 0x01},
+        {net, 0xC8, 3, 0x12, 0x00, 0x00, 0x00, 0x00},
+        {net, 0xC8, 4, 0x00, 0x50, 0x00, 0x00, 0x00},
+        {net, 0xC8, 6, 0x00, 0x05, 0x00, 0x00, 0x00},
+        {net, 0xC8, 8, 0x00, 0x25, 0x00, 0x00, 0x00},
+        {net, 0xC8, 9, 0x25, 0x01, 0x00, 0x00, 0x00},
     };
     std::vector<std::vector<uint8_t>> frames;
     for (const auto& a : answers) {
@@ -72,9 +77,12 @@ int main()
             bytes += static_cast<long>(f.size());
         }
     }
-    const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+    const double ns =
+        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
     std::printf("framing+terminal: %ld answers, %ld bytes\n", answers, bytes);
-    std::printf("  %.1f ns per received byte (goal < 100; the wire gives 520833 ns at 19200 baud)\n", ns / bytes);
+    std::printf(
+        "  %.1f ns per received byte (goal < 100; the wire gives 520833 ns at 19200 baud)\n",
+        ns / bytes);
     std::printf("  %.1f ns per decoded answer (request built and framed included)\n", ns / answers);
     return answers == static_cast<long>(cycles) * 10 ? 0 : 1;
 }

@@ -17,8 +17,13 @@ TRunResult RunKarvel(const QString& workDir, int exchanges, bool paced, int baud
     qputenv("XDG_CONFIG_HOME", workDir.toUtf8());
     QDir().mkpath(workDir + "/Vistam/dosdevices");
     test::SimProcess sim;
-    const QStringList options{"--terminal", "5:KR200:Продукт", "--delay-ms", "0", "--baud", QString::number(baud),
-                              paced ? "--pace" : "--no-pace"};
+    const QStringList options {"--terminal",
+                               "5:KR200:Продукт",
+                               "--delay-ms",
+                               "0",
+                               "--baud",
+                               QString::number(baud),
+                               paced ? "--pace" : "--no-pace"};
     if (!sim.Start(workDir + "/Vistam/dosdevices/com1", workDir, options)) {
         result.failed = exchanges;
         return result;

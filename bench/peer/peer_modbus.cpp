@@ -65,7 +65,7 @@ TRunResult RunModbus(int exchanges, bool paced, int baud)
         return result;
     }
     const char* path = ptsname(master);
-    termios raw{};
+    termios raw {};
     tcgetattr(master, &raw);
     cfmakeraw(&raw);
     tcsetattr(master, TCSANOW, &raw);

@@ -15,7 +15,8 @@ namespace {
 
 int64_t NowUs()
 {
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -23,8 +24,7 @@ int64_t NowUs()
 
 TPacer::TPacer(int lineFd, int slaveFd, int baud)
     : lineFd_(lineFd), slaveFd_(slaveFd), byteUs_(ByteMicros(baud)), thread_([this] { Run(); })
-{
-}
+{ }
 
 TPacer::~TPacer()
 {
@@ -46,7 +46,8 @@ void TPacer::Run()
         const int64_t now = NowUs();
         int timeoutMs = 20;
         if (!out.empty())
-            timeoutMs = static_cast<int>(std::max<int64_t>(0, (out.front().atUs - now + 999) / 1000));
+            timeoutMs =
+                static_cast<int>(std::max<int64_t>(0, (out.front().atUs - now + 999) / 1000));
         pollfd fds[2] = {{lineFd_, POLLIN, 0}, {slaveFd_, POLLIN, 0}};
         // Sub-millisecond waits for the next byte: poll's resolution is a millisecond.
         if (!out.empty() && out.front().atUs - now < 1000) {

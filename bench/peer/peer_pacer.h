@@ -22,7 +22,7 @@ private:
     int lineFd_;
     int slaveFd_;
     long byteUs_;
-    std::atomic<bool> stop_{false};
+    std::atomic<bool> stop_ {false};
     std::thread thread_;
 };
 

@@ -9,9 +9,9 @@ namespace karvel::peer {
 struct TRunResult {
     std::string name;
     int exchanges = 0; // answered
-    int failed = 0;    // no valid answer
+    int failed = 0; // no valid answer
     double wallS = 0;
-    double cpuS = 0;   // this process, all its threads
+    double cpuS = 0; // this process, all its threads
     double slaveCpuS = 0; // the answering process (simulator or libmodbus slave)
     int requestBytes = 0;
     int answerBytes = 0;
@@ -36,6 +36,9 @@ private:
 };
 
 // Byte time at the line speed: ten bits per byte.
-constexpr int64_t ByteMicros(int baud) { return 10'000'000 / baud; }
+constexpr int64_t ByteMicros(int baud)
+{
+    return 10'000'000 / baud;
+}
 
 } // namespace karvel::peer

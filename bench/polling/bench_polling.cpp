@@ -23,9 +23,10 @@ using namespace karvel;
 
 double ProcessCpuSeconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+        (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 int FrameLength(std::vector<uint8_t> data)
@@ -43,8 +44,8 @@ double WireBytesPerExchange()
         bytes += FrameLength({n, code});
     bytes += 6 * FrameLength({n, 0xC8, 1});
     bytes += FrameLength({n, 0xC3, 0x45, 0x23, 0x01, 0x02}); // weight
-    bytes += 2 * FrameLength({n, 0xC4, 0x00, 0x00});         // inputs, outputs
-    bytes += FrameLength({n, 0xBF, 0x04});                     // state
+    bytes += 2 * FrameLength({n, 0xC4, 0x00, 0x00}); // inputs, outputs
+    bytes += FrameLength({n, 0xBF, 0x04}); // state
     bytes += 6 * FrameLength({n, 0xC8, 1, 0x89, 0x67, 0x45, 0x23, 0x01});
     return bytes / 10.0;
 }
@@ -65,10 +66,12 @@ void Run(int lineCount, int baud, int terminals, int seconds)
     std::vector<std::unique_ptr<Line>> lines;
     for (int l = 1; l <= lineCount; ++l) {
         auto line = std::make_unique<Line>();
-        QStringList options{"--baud", QString::number(baud), "--delay-ms", "0", "--cycle-ms", "3000"};
+        QStringList options {"--baud", QString::number(baud), "--delay-ms",
+                             "0",      "--cycle-ms",          "3000"};
         for (int t = 1; t <= terminals; ++t) {
             options << "--terminal" << QString("%1:KR200:P%1").arg(t);
-            line->list.push_back(std::make_unique<TMain_Karvel>(static_cast<uint8_t>(t), "P", true));
+            line->list.push_back(
+                std::make_unique<TMain_Karvel>(static_cast<uint8_t>(t), "P", true));
             line->list.back()->ExternNum = static_cast<uint16_t>(t - 1);
         }
         line->sim = std::make_unique<test::SimProcess>();
@@ -80,7 +83,8 @@ void Run(int lineCount, int baud, int terminals, int seconds)
             return;
         }
         line->settings.port = {true, l - 1, baud == 9600 ? 0 : 1, {}};
-        line->poller = std::make_unique<TLinePoller>(LineTraits(l), line->list, line->settings, line->view);
+        line->poller =
+            std::make_unique<TLinePoller>(LineTraits(l), line->list, line->settings, line->view);
         lines.push_back(std::move(line));
     }
     for (auto& line : lines)
@@ -102,11 +106,13 @@ void Run(int lineCount, int baud, int terminals, int seconds)
         const uint64_t n = lines[i]->poller->Exchanges() - start[i];
         total += n;
         const double rate = n / elapsed;
-        std::printf("  %d bit/s, %d line(s), line %zu: %7.1f exchanges/s, wire limit %6.1f, ratio %5.1f %%\n", baud,
-                    lineCount, i + 1, rate, wireLimit, 100.0 * rate / wireLimit);
+        std::printf("  %d bit/s, %d line(s), line %zu: %7.1f exchanges/s, wire limit %6.1f, ratio "
+                    "%5.1f %%\n",
+                    baud, lineCount, i + 1, rate, wireLimit, 100.0 * rate / wireLimit);
     }
-    std::printf("  %d bit/s, %d line(s): CPU %.1f us per exchange, %.2f %% of one core per line\n", baud, lineCount,
-                1e6 * cpu / static_cast<double>(total), 100.0 * cpu / elapsed / lineCount);
+    std::printf("  %d bit/s, %d line(s): CPU %.1f us per exchange, %.2f %% of one core per line\n",
+                baud, lineCount, 1e6 * cpu / static_cast<double>(total),
+                100.0 * cpu / elapsed / lineCount);
     for (auto& line : lines)
         line->poller->Stoping();
 }
@@ -118,10 +124,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 5;
     const int terminals = 5;
-    std::printf("polling: %d terminals per line, answers paced at the line's speed, %d s per run\n", terminals,
-                seconds);
-    std::printf("  wire limit = speed / 10 bits / %.1f bytes per exchange (request and answer frames)\n",
-                WireBytesPerExchange());
+    std::printf("polling: %d terminals per line, answers paced at the line's speed, %d s per run\n",
+                terminals, seconds);
+    std::printf(
+        "  wire limit = speed / 10 bits / %.1f bytes per exchange (request and answer frames)\n",
+        WireBytesPerExchange());
     for (int baud : {19200, 9600})
         for (int lines = 1; lines <= 4; ++lines)
             Run(lines, baud, terminals, seconds);

@@ -38,8 +38,8 @@ std::optional<TMemoBooking> ParseMemoLine(const QString& text)
     const auto match = pattern.match(text);
     if (!match.hasMatch())
         return std::nullopt;
-    return TMemoBooking{match.captured(1).toInt(), match.captured(2), match.captured(3).toInt(),
-                        match.captured(4).toDouble(), match.captured(5).toDouble()};
+    return TMemoBooking {match.captured(1).toInt(), match.captured(2), match.captured(3).toInt(),
+                         match.captured(4).toDouble(), match.captured(5).toDouble()};
 }
 
 std::vector<TMemoBooking> ReadMemoLog(const QString& path)
@@ -65,14 +65,20 @@ TLedgerResult Compare(const TLedgerInput& input)
             ++result.wrong;
             continue;
         }
-        const TTerminalKey key{b.line, b.net};
+        const TTerminalKey key {b.line, b.net};
         const auto truth = input.truth.find(key);
         bookedRaw[key] += ToRaw(b.countD, truth != input.truth.end() ? truth->second.decimals : 2);
         ++received[key];
     }
     result.report << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
-                         .arg("line", 4).arg("net", 4).arg("weighed kg", 12).arg("booked kg", 12)
-                         .arg("diff kg", 10).arg("link lost", 10).arg("booked", 7).arg("received", 8);
+                         .arg("line", 4)
+                         .arg("net", 4)
+                         .arg("weighed kg", 12)
+                         .arg("booked kg", 12)
+                         .arg("diff kg", 10)
+                         .arg("link lost", 10)
+                         .arg("booked", 7)
+                         .arg("received", 8);
     for (const auto& [key, truth] : input.truth) {
         const int64_t weighed = truth.passedEndRaw - truth.passedStartRaw;
         const int64_t booked = bookedRaw[key];
@@ -88,11 +94,14 @@ TLedgerResult Compare(const TLedgerInput& input)
         else
             result.duplicated += got - core;
         result.report << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
-                             .arg(key.first, 4).arg(key.second, 4)
+                             .arg(key.first, 4)
+                             .arg(key.second, 4)
                              .arg(ToKg(weighed, truth.decimals), 12, 'f', truth.decimals)
                              .arg(ToKg(booked, truth.decimals), 12, 'f', truth.decimals)
-                             .arg(diff, 10, 'f', truth.decimals).arg(losses, 10)
-                             .arg(core, 7).arg(got, 8);
+                             .arg(diff, 10, 'f', truth.decimals)
+                             .arg(losses, 10)
+                             .arg(core, 7)
+                             .arg(got, 8);
     }
     return result;
 }

@@ -37,17 +37,17 @@ struct TTerminalTruth {
 struct TLedgerInput {
     std::vector<TSoakLine> lines;
     std::map<TTerminalKey, TTerminalTruth> truth;
-    std::map<TTerminalKey, int> coreBookings;   // changes the program booked
-    std::map<TTerminalKey, int> linkLosses;     // times the program reported the link lost
+    std::map<TTerminalKey, int> coreBookings; // changes the program booked
+    std::map<TTerminalKey, int> linkLosses; // times the program reported the link lost
     std::vector<TMemoBooking> memo;
 };
 
 struct TLedgerResult {
-    double differenceKg = 0;        // booked minus weighed, all terminals
-    int wrong = 0;                  // bookings with a product or terminal not configured so
-    int lost = 0;                   // booked by the program, never received
-    int duplicated = 0;             // received more often than booked
-    QStringList report;             // one line per terminal, then the totals
+    double differenceKg = 0; // booked minus weighed, all terminals
+    int wrong = 0; // bookings with a product or terminal not configured so
+    int lost = 0; // booked by the program, never received
+    int duplicated = 0; // received more often than booked
+    QStringList report; // one line per terminal, then the totals
 };
 
 TLedgerResult Compare(const TLedgerInput& input);

@@ -11,12 +11,12 @@ namespace karvel::soak {
 
 class TQuietDisplay : public TSlotDisplay {
 public:
-    void SetHopperCaption(const std::string&) override {}
+    void SetHopperCaption(const std::string&) override { }
     bool HopperOpen() const override { return open_; }
     void SetHopperOpen(bool open) override { open_ = open; }
-    void SetAnimationActive(Animation, bool) override {}
-    void SetAnimationVisible(Animation, bool) override {}
-    void SetCountText(CountText, const std::string&) override {}
+    void SetAnimationActive(Animation, bool) override { }
+    void SetAnimationVisible(Animation, bool) override { }
+    void SetCountText(CountText, const std::string&) override { }
 
 private:
     bool open_ = false;
@@ -28,12 +28,12 @@ public:
     void AddTab(const std::string&) override { ++tabs_; }
     // The first tab is selected, as in a window just opened: its terminal is drawn.
     int SelectedTab() const override { return tabs_ > 0 ? 0 : -1; }
-    void RepaintTabs() override {}
+    void RepaintTabs() override { }
     // Called at every polling step that ends on the selected terminal.
     void SetGroupCaption(const std::string&) override { ++steps; }
-    void ShowModelMenus(bool) override {}
+    void ShowModelMenus(bool) override { }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void ShowWindow() override {}
+    void ShowWindow() override { }
     TSlotDisplay* Display() override { return &display_; }
 
     std::vector<std::string> messages;

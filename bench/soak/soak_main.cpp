@@ -17,16 +17,28 @@ TSoakOptions ParseOptions(const QStringList& args)
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         const QString value = i + 1 < args.size() ? args[i + 1] : QString();
-        auto take = [&](int& field) { field = value.toInt(); ++i; };
-        if (a == "--duration") take(o.durationS);
-        else if (a == "--per-line") take(o.perLine);
-        else if (a == "--cycle-ms") take(o.cycleMs);
-        else if (a == "--seed") take(o.seed);
-        else if (a == "--kills") take(o.serverKills);
-        else if (a == "--down") take(o.serverDownS);
-        else if (a == "--silence") take(o.silenceS);
-        else if (a == "--work-dir") { o.workDir = value; ++i; }
-        else {
+        auto take = [&](int& field) {
+            field = value.toInt();
+            ++i;
+        };
+        if (a == "--duration")
+            take(o.durationS);
+        else if (a == "--per-line")
+            take(o.perLine);
+        else if (a == "--cycle-ms")
+            take(o.cycleMs);
+        else if (a == "--seed")
+            take(o.seed);
+        else if (a == "--kills")
+            take(o.serverKills);
+        else if (a == "--down")
+            take(o.serverDownS);
+        else if (a == "--silence")
+            take(o.silenceS);
+        else if (a == "--work-dir") {
+            o.workDir = value;
+            ++i;
+        } else {
             std::fprintf(stderr, "bench_soak: unknown option %s\n", qPrintable(a));
             std::exit(2);
         }
@@ -40,10 +52,11 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const TSoakOptions options = ParseOptions(app.arguments());
-    std::printf("soak: %d s, 4 lines x %d terminals, cycle %d ms, seed %d, server killed %d times for %d s, "
+    std::printf("soak: %d s, 4 lines x %d terminals, cycle %d ms, seed %d, server killed %d times "
+                "for %d s, "
                 "one terminal silent for %d s\n",
-                options.durationS, options.perLine, options.cycleMs, options.seed, options.serverKills,
-                options.serverDownS, options.silenceS);
+                options.durationS, options.perLine, options.cycleMs, options.seed,
+                options.serverKills, options.serverDownS, options.silenceS);
     const TSoakOutcome r = RunSoak(options);
     for (const QString& m : r.messages)
         std::printf("message: %s\n", qPrintable(m));
@@ -52,10 +65,12 @@ int main(int argc, char** argv)
     std::printf("wrong product: %d\n", r.wrong);
     std::printf("lost: %d\n", r.lost);
     std::printf("booked twice: %d\n", r.duplicated);
-    std::printf("most changes waiting in the journal: %zu; failed calls reported to the status line: %d\n",
-                r.mostWaiting, r.kept);
-    std::printf("memory: start %lld KiB, end %lld KiB (%+lld KiB)\n", static_cast<long long>(r.memoryStartKiB),
-                static_cast<long long>(r.memoryEndKiB), static_cast<long long>(r.memoryEndKiB - r.memoryStartKiB));
+    std::printf(
+        "most changes waiting in the journal: %zu; failed calls reported to the status line: %d\n",
+        r.mostWaiting, r.kept);
+    std::printf("memory: start %lld KiB, end %lld KiB (%+lld KiB)\n",
+                static_cast<long long>(r.memoryStartKiB), static_cast<long long>(r.memoryEndKiB),
+                static_cast<long long>(r.memoryEndKiB - r.memoryStartKiB));
     const bool passed = r.Passed();
     std::printf("soak: %s\n", passed ? "PASSED" : "FAILED");
     return passed ? 0 : 1;

@@ -60,7 +60,9 @@ public:
                 if (t->Connect && t->ErrorCount == TDoz_Karvel::kLinkLostAt) {
                     ++linkLosses[{line, t->NetNum}];
                     Say(QStringLiteral("line %1 terminal %2: link lost (booked total %3 kg)")
-                            .arg(line).arg(t->NetNum).arg(t->c_old, 0, 'f', 2));
+                            .arg(line)
+                            .arg(t->NetNum)
+                            .arg(t->c_old, 0, 'f', 2));
                 }
     }
     void ShowMessage(const QString& text) override { messages << text; }
@@ -80,24 +82,31 @@ struct TSimLine {
 
 QStringList SimArguments(const TSoakLine& line, const TSoakOptions& o)
 {
-    QStringList args{"--cycle-ms", QString::number(o.cycleMs), "--seed", QString::number(o.seed * 10 + line.number),
-                     "--drop", QString::number(o.drop), "--corrupt", QString::number(o.corrupt),
-                     "--noise", QString::number(o.noise), "--wrong-net", QString::number(o.wrongNet),
-                     "--late", QString::number(o.late)};
+    QStringList args {"--cycle-ms",  QString::number(o.cycleMs),
+                      "--seed",      QString::number(o.seed * 10 + line.number),
+                      "--drop",      QString::number(o.drop),
+                      "--corrupt",   QString::number(o.corrupt),
+                      "--noise",     QString::number(o.noise),
+                      "--wrong-net", QString::number(o.wrongNet),
+                      "--late",      QString::number(o.late)};
     for (const TSoakTerminal& t : line.terminals)
-        args << "--terminal" << QStringLiteral("%1:%2:%3").arg(t.net).arg(line.kr100 ? "KR100" : "KR200", t.product);
+        args
+            << "--terminal"
+            << QStringLiteral("%1:%2:%3").arg(t.net).arg(line.kr100 ? "KR100" : "KR200", t.product);
     return args;
 }
 
-int64_t RawOf(double kg, int decimals) { return std::llround(kg * std::pow(10.0, decimals)); }
+int64_t RawOf(double kg, int decimals)
+{
+    return std::llround(kg * std::pow(10.0, decimals));
+}
 
 class TSoak {
 public:
     TSoak(const TSoakOptions& options, const QString& dir)
         : o_(options), dir_(dir), lines_(SoakLines(options.perLine)),
           server_(dir + "/memo.log", dir + "/server-data")
-    {
-    }
+    { }
 
     TSoakOutcome Run();
 
@@ -131,8 +140,9 @@ bool TSoak::StartSims()
     for (const TSoakLine& line : lines_) {
         const QString work = dir_ + QStringLiteral("/sim%1").arg(line.number);
         QDir().mkpath(work);
-        TSimLine sim{std::make_unique<SimProcess>(), line.number};
-        const QString link = dir_ + QStringLiteral("/config/Vistam/dosdevices/com%1").arg(line.number);
+        TSimLine sim {std::make_unique<SimProcess>(), line.number};
+        const QString link =
+            dir_ + QStringLiteral("/config/Vistam/dosdevices/com%1").arg(line.number);
         if (!sim.process->Start(link, work, SimArguments(line, o_)))
             return false;
         sim.process->Control("stop all"); // still until the program has its baselines
@@ -189,7 +199,8 @@ bool TSoak::Settled()
             if (r == records.end() || !t->Connect || t->FirstReadFlagC)
                 return false;
             const int decimals = r->second.value("decimals").toInt();
-            if (RawOf(t->Count.C, decimals) != r->second.value("C_raw").toInteger() || t->c_old != t->Count.C)
+            if (RawOf(t->Count.C, decimals) != r->second.value("C_raw").toInteger() ||
+                t->c_old != t->Count.C)
                 return false;
         }
     TAccountForwarder* f = Forwarder();
@@ -231,7 +242,8 @@ void TSoak::Timeline()
                           Say(QStringLiteral("line 2 terminal %1 answers again").arg(net));
                           sims_[1].process->Control(QStringLiteral("unsilence %1").arg(net));
                       }});
-    std::sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.atMs < b.atMs; });
+    std::sort(events.begin(), events.end(),
+              [](const Event& a, const Event& b) { return a.atMs < b.atMs; });
 
     QElapsedTimer run;
     run.start();
@@ -249,7 +261,9 @@ void TSoak::Timeline()
             for (const auto& [key, n] : listener_.coreBookings)
                 booked += n;
             Say(QStringLiteral("%1 changes booked, %2 waiting in the journal, memory %3 KiB")
-                    .arg(booked).arg(Forwarder() ? Forwarder()->Waiting() : 0).arg(ResidentKiB()));
+                    .arg(booked)
+                    .arg(Forwarder() ? Forwarder()->Waiting() : 0)
+                    .arg(ResidentKiB()));
         }
     }
 }
@@ -284,8 +298,9 @@ TSoakOutcome TSoak::Run()
     core_->StartUp();
     settings_ = std::make_unique<TStoreLineSettings>(storePath);
     for (int line = 1; line <= 4; ++line) {
-        pollers_.push_back(std::make_unique<TLinePoller>(LineTraits(line), core_->LineList(line), *settings_,
-                                                          views_[static_cast<size_t>(line - 1)]));
+        pollers_.push_back(std::make_unique<TLinePoller>(LineTraits(line), core_->LineList(line),
+                                                         *settings_,
+                                                         views_[static_cast<size_t>(line - 1)]));
         pollers_.back()->Init();
     }
     for (const TQuietView& view : views_)
@@ -305,7 +320,8 @@ TSoakOutcome TSoak::Run()
     for (const auto& [key, r] : Records())
         truth[key] = {r.value("decimals").toInt(), r.value("passed_raw").toInteger(), 0};
     outcome.memoryStartKiB = ResidentKiB();
-    Say(QStringLiteral("baselines taken; weighers start; memory %1 KiB").arg(outcome.memoryStartKiB));
+    Say(QStringLiteral("baselines taken; weighers start; memory %1 KiB")
+            .arg(outcome.memoryStartKiB));
     ControlAll("start all");
 
     Timeline();
@@ -319,8 +335,8 @@ TSoakOutcome TSoak::Run()
     for (const auto& [key, r] : Records())
         truth[key].passedEndRaw = r.value("passed_raw").toInteger();
 
-    TLedgerInput input{lines_, truth, listener_.coreBookings, listener_.linkLosses,
-                       ReadMemoLog(dir_ + "/memo.log")};
+    TLedgerInput input {lines_, truth, listener_.coreBookings, listener_.linkLosses,
+                        ReadMemoLog(dir_ + "/memo.log")};
     const TLedgerResult ledger = Compare(input);
     for (const QString& line : ledger.report)
         std::printf("%s\n", qPrintable(line));
@@ -354,7 +370,7 @@ bool TSoakOutcome::Passed() const
 {
     const bool money = std::abs(differenceKg) < 1e-6;
     return settled && money && wrong == 0 && lost == 0 && duplicated == 0 && messages.isEmpty() &&
-           memoryEndKiB - memoryStartKiB <= kMemoryToleranceKiB;
+        memoryEndKiB - memoryStartKiB <= kMemoryToleranceKiB;
 }
 
 TSoakOutcome RunSoak(const TSoakOptions& options)

@@ -19,7 +19,7 @@ struct TSoakOptions {
     int serverKills = 2;
     int serverDownS = 8;
     int silenceS = 10;
-    QString workDir;     // kept when given; a temporary folder otherwise
+    QString workDir; // kept when given; a temporary folder otherwise
 };
 
 struct TSoakOutcome {
@@ -30,7 +30,7 @@ struct TSoakOutcome {
     int duplicated = 0;
     int64_t memoryStartKiB = 0;
     int64_t memoryEndKiB = 0;
-    int kept = 0;          // failed calls reported to the operator's status line
+    int kept = 0; // failed calls reported to the operator's status line
     size_t mostWaiting = 0; // most changes waiting in the journal at one time
     QStringList messages; // message boxes the program would have shown
     bool Passed() const;

@@ -16,8 +16,7 @@ const QString kName = QStringLiteral("KarvelC.DataControlServ");
 
 TServerProcess::TServerProcess(QString memoLog, QString dataHome)
     : memoLog_(std::move(memoLog)), dataHome_(std::move(dataHome))
-{
-}
+{ }
 
 TServerProcess::~TServerProcess()
 {

@@ -28,9 +28,12 @@ constexpr int kTerminals = 30;
 
 QString Store()
 {
-    QStringList out{"Windows Registry Editor Version 5.00", "",
-                    "[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Control]", "\"Name\"=\"\"",
-                    "\"Password\"=\"\"", ""};
+    QStringList out {"Windows Registry Editor Version 5.00",
+                     "",
+                     "[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Control]",
+                     "\"Name\"=\"\"",
+                     "\"Password\"=\"\"",
+                     ""};
     for (int n = 1; n <= kLines; ++n) {
         out << QString("[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Line%1]").arg(n)
             << "\"TerminalType\"=dword:00000000";
@@ -43,8 +46,11 @@ QString Store()
     for (int n = 1; n <= kLines; ++n)
         out << QString("\"PortL%1\"=dword:%2").arg(n).arg(n - 1, 8, 10, QChar('0'))
             << QString("\"SpeedL%1\"=dword:00000001").arg(n);
-    out << "\"SoundStop\"=dword:00000000" << "\"LogWr\"=dword:00000000" << "\"SoundMode\"=dword:00000001"
-        << "\"SoundFileName\"=\"\"" << "";
+    out << "\"SoundStop\"=dword:00000000"
+        << "\"LogWr\"=dword:00000000"
+        << "\"SoundMode\"=dword:00000001"
+        << "\"SoundFileName\"=\"\""
+        << "";
     return out.join("\r\n");
 }
 
@@ -91,8 +97,8 @@ int main(int argc, char** argv)
         QDir().mkpath(work);
         auto sim = std::make_unique<test::SimProcess>();
         if (!sim->Start(home.path() + QString("/Vistam/dosdevices/com%1").arg(n), work,
-                        {"--model", "KR200", "--terminals", nets.join(','), "--no-pace", "--delay-ms", "0",
-                         "--cycle-ms", "2000"})) {
+                        {"--model", "KR200", "--terminals", nets.join(','), "--no-pace",
+                         "--delay-ms", "0", "--cycle-ms", "2000"})) {
             std::printf("could not start the simulator\n");
             return 1;
         }
@@ -135,11 +141,12 @@ int main(int argc, char** argv)
     uint64_t exchanges = 0;
     for (int n = 1; n <= kLines; ++n)
         exchanges += window->Line(n).Poller().Exchanges();
-    std::printf("windows: %d lines of %d terminals at full speed, line 1 visible, %d s\n", kLines, kTerminals,
-                seconds);
+    std::printf("windows: %d lines of %d terminals at full speed, line 1 visible, %d s\n", kLines,
+                kTerminals, seconds);
     std::printf("  %.0f exchanges/s over all lines\n", exchanges / (seconds + 1.0));
-    std::printf("  main thread timer lateness: median %.2f ms, 99th percentile %.2f ms (goal < 20 ms)\n",
-                Percentile(lateness, 0.5), Percentile(lateness, 0.99));
+    std::printf(
+        "  main thread timer lateness: median %.2f ms, 99th percentile %.2f ms (goal < 20 ms)\n",
+        Percentile(lateness, 0.5), Percentile(lateness, 0.99));
     std::printf("  peak memory %.1f MB (goal < 80 MB)\n", PeakMemoryKb() / 1024.0);
     window.reset();
     return 0;

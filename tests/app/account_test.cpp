@@ -32,12 +32,16 @@ TEST(AccountClient, CreatesTheObjectAndCallsByNameWithArgumentsInOrder)
         auto client = MustCreate(server.Name());
         ASSERT_TRUE(client);
         EXPECT_EQ(client->ObjectPath(), QStringLiteral("/obj/1"));
-        EXPECT_EQ(client->Call("AddCountLine2", TAccountClient::CountArgs(12, QStringLiteral("Пшеница"), 1234.5, 10.25)),
-                  std::nullopt);
+        EXPECT_EQ(
+            client->Call("AddCountLine2",
+                         TAccountClient::CountArgs(12, QStringLiteral("Пшеница"), 1234.5, 10.25)),
+            std::nullopt);
         EXPECT_EQ(client->Call("Connect", {QStringLiteral("db=1")}), std::nullopt);
     }
-    EXPECT_EQ(server.Calls(), (QStringList{"CreateObject", QStringLiteral("AddCountLine2(ysdd): 12|Пшеница|1234.5|10.25"),
-                                           "Connect(s): db=1", "Release"}));
+    EXPECT_EQ(server.Calls(),
+              (QStringList {"CreateObject",
+                            QStringLiteral("AddCountLine2(ysdd): 12|Пшеница|1234.5|10.25"),
+                            "Connect(s): db=1", "Release"}));
 }
 
 TEST(AccountClient, FailuresCarryTheirAutomationCodes)
@@ -70,7 +74,9 @@ TEST(AccountClient, NoServerMeansClassNotRegistered)
     struct Case {
         QString id;
         QString code;
-    } cases[] = {{UniqueName("KarvelT.Nobody"), "80040154h"}, {"not an identifier", "800401F3h"}, {"", "800401F3h"}};
+    } cases[] = {{UniqueName("KarvelT.Nobody"), "80040154h"},
+                 {"not an identifier", "800401F3h"},
+                 {"", "800401F3h"}};
     for (const Case& c : cases) {
         QString error;
         EXPECT_FALSE(TAccountClient::Create(c.id, 1000, error));
@@ -108,13 +114,16 @@ TEST(AccountClient, StartsTheServerByBusActivation)
     service.close();
     auto client = MustCreate(name);
     ASSERT_TRUE(client);
-    EXPECT_EQ(client->Call("AddCountLine3", TAccountClient::CountArgs(7, "Овес", 5, 1)), std::nullopt);
+    EXPECT_EQ(client->Call("AddCountLine3", TAccountClient::CountArgs(7, "Овес", 5, 1)),
+              std::nullopt);
     client.reset();
     const QDBusMessage calls = QDBusConnection::sessionBus().call(
         QDBusMessage::createMethodCall(name, "/Recorder", "KarvelT.Recorder", "Calls"));
     EXPECT_EQ(calls.arguments().value(0).toStringList(),
-              (QStringList{"CreateObject", QStringLiteral("AddCountLine3(ysdd): 7|Овес|5|1"), "Release"}));
-    QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(name, "/Recorder", "KarvelT.Recorder", "Quit"));
+              (QStringList {"CreateObject", QStringLiteral("AddCountLine3(ysdd): 7|Овес|5|1"),
+                            "Release"}));
+    QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(name, "/Recorder", "KarvelT.Recorder", "Quit"));
     QFile::remove(service.fileName());
 }
 

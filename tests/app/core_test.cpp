@@ -28,7 +28,10 @@ using test::UniqueName;
 
 const QString kControl = QStringLiteral("Software\\Vistam\\Karvel_net\\Control");
 const QString kPortParam = QStringLiteral("Software\\Vistam\\Karvel_net\\PortParam");
-QString Line(int n) { return QStringLiteral("Software\\Vistam\\Karvel_net\\Line%1").arg(n); }
+QString Line(int n)
+{
+    return QStringLiteral("Software\\Vistam\\Karvel_net\\Line%1").arg(n);
+}
 
 QByteArray ReadAll(const QString& path)
 {
@@ -59,7 +62,10 @@ bool WaitUntil(const std::function<bool()>& done, int ms = 5000)
 
 class TRecordingListener : public TMainListener {
 public:
-    void StatusText(int line, const QString& text) override { status.append(QStringLiteral("%1:%2").arg(line).arg(text)); }
+    void StatusText(int line, const QString& text) override
+    {
+        status.append(QStringLiteral("%1:%2").arg(line).arg(text));
+    }
     void ShowState(const QStringList& lines) override { states.append(lines); }
     void AccountingTrouble(const QString& text) override { trouble.append(text); }
     void ShowMessage(const QString& text) override { messages.append(text); }
@@ -91,7 +97,10 @@ protected:
         return o;
     }
 
-    std::unique_ptr<TMainCore> MakeCore() { return std::make_unique<TMainCore>(Options(), &listener_); }
+    std::unique_ptr<TMainCore> MakeCore()
+    {
+        return std::make_unique<TMainCore>(Options(), &listener_);
+    }
 
     // A store whose Control names `progId` and whose lines hold the given slots.
     void WriteStore(const QString& progId, const std::function<void(TConfigStore&)>& more = {})
@@ -103,7 +112,8 @@ protected:
             store.WriteBool(Line(n), "TerminalType", false);
             for (int i = 1; i <= 30; ++i) {
                 store.WriteInteger(Line(n), QStringLiteral("NetNum%1").arg(i), 0);
-                store.WriteString(Line(n), QStringLiteral("NameP%1").arg(i), QStringLiteral("П%1-%2").arg(n).arg(i));
+                store.WriteString(Line(n), QStringLiteral("NameP%1").arg(i),
+                                  QStringLiteral("П%1-%2").arg(n).arg(i));
             }
         }
         if (more)
@@ -118,7 +128,10 @@ protected:
         store.WriteBool(kPortParam, "SoundMode", true);
     }
 
-    QString ProgramFile(const QString& name) const { return QDir(programDir_.path()).filePath(name); }
+    QString ProgramFile(const QString& name) const
+    {
+        return QDir(programDir_.path()).filePath(name);
+    }
 
     QTemporaryDir config_;
     QTemporaryDir programDir_;
@@ -134,9 +147,11 @@ QByteArray FirstStartText()
                                   "\"Password\"=\">7?012>7?012>7?01\"\n");
     for (int n = 1; n <= 4; ++n) {
         text += QStringLiteral("\n[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Line%1]\n"
-                               "\"TerminalType\"=dword:00000000\n").arg(n);
+                               "\"TerminalType\"=dword:00000000\n")
+                    .arg(n);
         for (int i = 1; i <= 30; ++i)
-            text += QStringLiteral("\"NetNum%1\"=dword:00000000\n\"NameP%1\"=\"Продукт %1\"\n").arg(i);
+            text +=
+                QStringLiteral("\"NetNum%1\"=dword:00000000\n\"NameP%1\"=\"Продукт %1\"\n").arg(i);
     }
     return text.toUtf8();
 }
@@ -158,20 +173,20 @@ TEST_F(CoreTest, FirstStartWritesTheDefaultsExactlyAndASecondStartWritesNothing)
         EXPECT_TRUE(core->AdminPassword().isEmpty());
     }
     EXPECT_FALSE(QFile::exists(ProgramFile("log.txt")));
-    struct stat first {};
+    struct stat first { };
     ASSERT_EQ(::stat(QFile::encodeName(storePath_).constData(), &first), 0);
     EXPECT_EQ(first.st_mode & 0777, 0600u);
     {
         auto core = MakeCore();
         EXPECT_EQ(core->FormCreate(), QStringList());
     }
-    struct stat second {};
+    struct stat second { };
     ASSERT_EQ(::stat(QFile::encodeName(storePath_).constData(), &second), 0);
     EXPECT_EQ(first.st_ino, second.st_ino);
     EXPECT_EQ(first.st_mtim.tv_nsec, second.st_mtim.tv_nsec);
     EXPECT_EQ(first.st_mtim.tv_sec, second.st_mtim.tv_sec);
     EXPECT_EQ(ReadAll(storePath_), FirstStartText());
-    EXPECT_EQ(server.Calls(), (QStringList{"CreateObject", "Release", "CreateObject", "Release"}));
+    EXPECT_EQ(server.Calls(), (QStringList {"CreateObject", "Release", "CreateObject", "Release"}));
 }
 
 TEST_F(CoreTest, SlotsBecomeObjectsInSlotOrder)
@@ -220,7 +235,9 @@ TEST_F(CoreTest, ConnectionStringFile)
         std::optional<QByteArray> bdl;
         QStringList calls;
     } cases[] = {
-        {"present", QByteArray("\xD1\xF2\xF0\xEE\xEA\xE0=1\r\nsecond line\r\n"), {QStringLiteral("Connect(s): Строка=1")}},
+        {"present",
+         QByteArray("\xD1\xF2\xF0\xEE\xEA\xE0=1\r\nsecond line\r\n"),
+         {QStringLiteral("Connect(s): Строка=1")}},
         {"without line end", QByteArray("db"), {"Connect(s): db"}},
         {"empty", QByteArray(), {"Connect(s): "}},
         {"absent", std::nullopt, {}},
@@ -251,7 +268,13 @@ TEST_F(CoreTest, StartUpFailuresSkipTheRemainingSteps)
         bool linesLoaded;
     } cases[] = {
         {"no name, no bdl.txt", true, false, {}, false, {TMainCore::kNotConfigured}, true},
-        {"no name, bdl.txt", true, false, {}, true, {TMainCore::kNotConfigured, "8000FFFFh"}, false},
+        {"no name, bdl.txt",
+         true,
+         false,
+         {},
+         true,
+         {TMainCore::kNotConfigured, "8000FFFFh"},
+         false},
         {"server not registered", false, false, {}, false, {"80040154h"}, false},
         {"server without Connect", false, true, {"--no-connect"}, true, {"80020006h"}, false},
     };
@@ -261,7 +284,8 @@ TEST_F(CoreTest, StartUpFailuresSkipTheRemainingSteps)
         std::unique_ptr<TRecorderProcess> server;
         if (c.serverRuns)
             server = std::make_unique<TRecorderProcess>(name, c.serverArgs);
-        WriteStore(c.emptyName ? QString() : name, [](TConfigStore& s) { s.WriteInteger(Line(1), "NetNum1", 3); });
+        WriteStore(c.emptyName ? QString() : name,
+                   [](TConfigStore& s) { s.WriteInteger(Line(1), "NetNum1", 3); });
         QFile::remove(ProgramFile("bdl.txt"));
         if (c.bdl)
             WriteAll(ProgramFile("bdl.txt"), "x\r\n");
@@ -280,7 +304,7 @@ TEST_F(CoreTest, StartUpAndReloadShowTheirErrorsInMessageBoxes)
     WriteStore(QString(), [](TConfigStore& s) { s.WriteInteger(Line(1), "NetNum1", 3); });
     auto core = MakeCore();
     core->StartUp();
-    EXPECT_EQ(listener_.messages, QStringList{TMainCore::kNotConfigured});
+    EXPECT_EQ(listener_.messages, QStringList {TMainCore::kNotConfigured});
     EXPECT_TRUE(core->Reload());
     EXPECT_EQ(core->LineList1().size(), 1u);
     {
@@ -296,7 +320,8 @@ TEST_F(CoreTest, StartUpAndReloadShowTheirErrorsInMessageBoxes)
 
 TEST_F(CoreTest, AStoreThatCannotBeParsedIsReportedAndNeverOverwritten)
 {
-    const QByteArray broken = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=dword:\n";
+    const QByteArray broken =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\n\"x\"=dword:\n";
     WriteAll(storePath_, broken);
     auto core = MakeCore();
     const QStringList messages = core->FormCreate();
@@ -319,7 +344,8 @@ TEST_F(CoreTest, AFaultyValueEndsTheLoadWhereItStands)
     auto core = MakeCore();
     const QStringList messages = core->FormCreate();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains("NetNum5") && messages[0].contains("Line3")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains("NetNum5") && messages[0].contains("Line3"))
+        << messages[0].toStdString();
     EXPECT_EQ(core->LineList1().size(), 1u);
     EXPECT_EQ(core->LineList2().size(), 1u);
     EXPECT_TRUE(core->LineList4().empty());
@@ -337,17 +363,19 @@ TEST_F(CoreTest, ABookedChangeReachesTheServerWithItsFourArgumentsInOrder)
     ASSERT_EQ(core->LineList2().size(), 1u);
     // What the terminal object raises when it books a change.
     core->LineList2()[0]->FOnChangeCount(12, 10.25, 1234.5, "10.25", "1234.50");
-    EXPECT_EQ(server.MethodCalls(), QStringList{QStringLiteral("AddCountLine2(ysdd): 12|Пшеница|1234.5|10.25")});
-    EXPECT_EQ(listener_.status, QStringList{QStringLiteral("2:Весы: Пшеница; № 12; C: 1234.50; d: 10.25")});
+    EXPECT_EQ(server.MethodCalls(),
+              QStringList {QStringLiteral("AddCountLine2(ysdd): 12|Пшеница|1234.5|10.25")});
+    EXPECT_EQ(listener_.status,
+              QStringList {QStringLiteral("2:Весы: Пшеница; № 12; C: 1234.50; d: 10.25")});
 }
 
 TEST_F(CoreTest, WithoutAnAccountingObjectOnlyTheStatusTextChanges)
 {
     WriteStore(QString(), [](TConfigStore& s) { s.WriteInteger(Line(3), "NetNum1", 8); });
     auto core = MakeCore();
-    EXPECT_EQ(core->FormCreate(), QStringList{TMainCore::kNotConfigured});
+    EXPECT_EQ(core->FormCreate(), QStringList {TMainCore::kNotConfigured});
     core->LineList3()[0]->FOnChangeCount(8, 1, 2, "1", "2");
-    EXPECT_EQ(listener_.status, QStringList{QStringLiteral("3:Весы: П3-1; № 8; C: 2; d: 1")});
+    EXPECT_EQ(listener_.status, QStringList {QStringLiteral("3:Весы: П3-1; № 8; C: 2; d: 1")});
     EXPECT_FALSE(QFile::exists(ProgramFile(TAccountJournal::kFileName)));
 }
 
@@ -365,7 +393,8 @@ TEST_F(CoreTest, WorkLogLinesByteForByte)
     core->LineList1()[0]->FOnConnectFalse(5);
     core->LineList1()[0]->FOnConnectFalse(5); // reported twice: two lines, one entry
     ASSERT_EQ(listener_.states.size(), 2);
-    EXPECT_EQ(listener_.states.back(), QStringList{QStringLiteral("Линия 1  Весы 5 - отсутствует связь!")});
+    EXPECT_EQ(listener_.states.back(),
+              QStringList {QStringLiteral("Линия 1  Весы 5 - отсутствует связь!")});
     core->LineList1()[0]->FOnConnectTrue(5);
     EXPECT_EQ(core->StateLists().FindPin(1, 5), -1);
     EXPECT_EQ(listener_.states.size(), 2); // a return does not refresh the view
@@ -384,9 +413,10 @@ TEST_F(CoreTest, WorkLogLinesByteForByte)
     const QByteArray line1 = " \xCB\xE8\xED\xE8\xFF 1, \xC2\xE5\xF1\xFB  5  -  ";
     const QByteArray lost = "\xCF\xEE\xF2\xE5\xF0\xFF \xF1\xE2\xFF\xE7\xE8\r\n";
     EXPECT_EQ(ReadAll(ProgramFile("log.txt")),
-              "earlier\r\n" + d + "  -  \xD1\xF2\xE0\xF0\xF2\r\n" + d + line1 + lost + d + line1 + lost + d + line1 +
-                  "\xC2\xEE\xE7\xEE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xE5 \xF1\xE2\xFF\xE7\xE8\r\n" + d + line1 + lost +
-                  d + "  -  \xD1\xF2\xEE\xEF\r\n");
+              "earlier\r\n" + d + "  -  \xD1\xF2\xE0\xF0\xF2\r\n" + d + line1 + lost + d + line1 +
+                  lost + d + line1 +
+                  "\xC2\xEE\xE7\xEE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xE5 \xF1\xE2\xFF\xE7\xE8\r\n" +
+                  d + line1 + lost + d + "  -  \xD1\xF2\xEE\xEF\r\n");
 }
 
 TEST_F(CoreTest, LogOffWritesNothing)
@@ -419,8 +449,8 @@ TEST_F(CoreTest, SoundFileThatCannotBeOpenedEndsTheLoad)
         opened.append(file);
         return QStringLiteral("no device open");
     };
-    EXPECT_EQ(core->FormCreate(), QStringList{"no device open"});
-    EXPECT_EQ(opened, QStringList{"/nowhere/alarm.wav"});
+    EXPECT_EQ(core->FormCreate(), QStringList {"no device open"});
+    EXPECT_EQ(opened, QStringList {"/nowhere/alarm.wav"});
     EXPECT_EQ(core->LineList1().size(), 1u); // loaded before the options
     EXPECT_TRUE(core->SoundStop());
 }
@@ -459,14 +489,15 @@ TEST_F(ForwardingTest, AChangeTheServerRefusesIsKeptAndSentFirstOnceCallsSucceed
     server.SetFailing(false);
     Book(102, 1); // the next change starts the journal going, and waits behind it
     ASSERT_TRUE(WaitUntil([&] { return core_->AccountServer()->Waiting() == 0; }));
-    EXPECT_EQ(server.MethodCalls(), (QStringList{Sent(100, 1), Sent(101, 1), Sent(102, 1)}));
+    EXPECT_EQ(server.MethodCalls(), (QStringList {Sent(100, 1), Sent(101, 1), Sent(102, 1)}));
     EXPECT_FALSE(QFile::exists(ProgramFile(TAccountJournal::kFileName)));
     Book(103, 1); // straight through again
     EXPECT_EQ(server.MethodCalls().size(), 4);
     core_->FormDestroy();
     const QByteArray log = ReadAll(ProgramFile("log.txt"));
     EXPECT_EQ(log.count("\r\n"), 3) << log.toStdString(); // start, one failure, stop
-    EXPECT_TRUE(log.contains(ToCp1251(QStringLiteral(" Линия 1, Весы  5  -  Учет не принял изменение"))));
+    EXPECT_TRUE(
+        log.contains(ToCp1251(QStringLiteral(" Линия 1, Весы  5  -  Учет не принял изменение"))));
     EXPECT_TRUE(log.contains("80020009h"));
 }
 
@@ -499,10 +530,11 @@ TEST_F(ForwardingTest, AServerThatWasRestartedGetsANewObjectAndTheKeptChanges)
     EXPECT_EQ(core_->AccountServer()->Waiting(), 2u);
     server = std::make_unique<TRecorderProcess>(name);
     ASSERT_TRUE(WaitUntil([&] { return core_->AccountServer()->Waiting() == 0; }));
-    EXPECT_EQ(server->Calls(), (QStringList{"CreateObject", Sent(300, 3), Sent(301, 3)}));
+    EXPECT_EQ(server->Calls(), (QStringList {"CreateObject", Sent(300, 3), Sent(301, 3)}));
     ASSERT_GE(listener_.trouble.size(), 2);
     EXPECT_FALSE(listener_.trouble.first().isEmpty());
-    EXPECT_TRUE(listener_.trouble.last().isEmpty()) << "the status line clears once the journal went out";
+    EXPECT_TRUE(listener_.trouble.last().isEmpty())
+        << "the status line clears once the journal went out";
 }
 
 TEST_F(ForwardingTest, ARestartSeenOnTheBusIsFollowedWithoutAFailedCall)
@@ -515,7 +547,7 @@ TEST_F(ForwardingTest, ARestartSeenOnTheBusIsFollowedWithoutAFailedCall)
     ASSERT_TRUE(WaitUntil([&] { return core_->AccountServer()->Client().NeedsRecreate(); }));
     Book(400, 4);
     ASSERT_TRUE(WaitUntil([&] { return core_->AccountServer()->Waiting() == 0; }));
-    EXPECT_EQ(server->Calls(), (QStringList{"CreateObject", Sent(400, 4)}));
+    EXPECT_EQ(server->Calls(), (QStringList {"CreateObject", Sent(400, 4)}));
     EXPECT_TRUE(listener_.trouble.isEmpty()) << listener_.trouble.join(" / ").toStdString();
 }
 
@@ -533,7 +565,7 @@ TEST_F(ForwardingTest, AServerSeenLeavingTheBusIsReportedOnceWhileChangesWait)
     EXPECT_EQ(core_->AccountServer()->Waiting(), 2u);
     server = std::make_unique<TRecorderProcess>(name);
     ASSERT_TRUE(WaitUntil([&] { return core_->AccountServer()->Waiting() == 0; }, 15000));
-    EXPECT_EQ(server->Calls(), (QStringList{"CreateObject", Sent(500, 5), Sent(501, 5)}));
+    EXPECT_EQ(server->Calls(), (QStringList {"CreateObject", Sent(500, 5), Sent(501, 5)}));
     EXPECT_TRUE(listener_.trouble.last().isEmpty()) << "cleared once sent";
 }
 
@@ -546,7 +578,8 @@ TEST_F(ForwardingTest, ChangesKeptByAnEarlierRunGoOutAfterStartUp)
     }
     Start(server.Name(), false);
     ASSERT_TRUE(WaitUntil([&] { return core_->AccountServer()->Waiting() == 0; }));
-    EXPECT_EQ(server.MethodCalls(), QStringList{QStringLiteral("AddCountLine3(ysdd): 9|Ячмень|50.5|0.5")});
+    EXPECT_EQ(server.MethodCalls(),
+              QStringList {QStringLiteral("AddCountLine3(ysdd): 9|Ячмень|50.5|0.5")});
 }
 
 } // namespace

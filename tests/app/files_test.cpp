@@ -53,7 +53,8 @@ TEST(ProgramDir, OptionOverridesTheExecutablesDirectory)
 {
     EXPECT_EQ(ProgramDir({"prog", "--program-dir", "/tmp/x"}), QStringLiteral("/tmp/x"));
     EXPECT_EQ(ProgramDir({"prog", "--program-dir=/tmp/y"}), QStringLiteral("/tmp/y"));
-    EXPECT_EQ(ProgramDir({"prog"}), QFileInfo(QFileInfo("/proc/self/exe").symLinkTarget()).absolutePath());
+    EXPECT_EQ(ProgramDir({"prog"}),
+              QFileInfo(QFileInfo("/proc/self/exe").symLinkTarget()).absolutePath());
 }
 
 TEST(CoreOptions, TimeOutsAndDirectoryFromTheCommandLine)
@@ -70,7 +71,7 @@ TEST(CoreOptions, TimeOutsAndDirectoryFromTheCommandLine)
 
 TBookedChange Change(int line, uint8_t net, QString product, double c, double d)
 {
-    return TBookedChange{line, net, std::move(product), c, d};
+    return TBookedChange {line, net, std::move(product), c, d};
 }
 
 void ExpectSame(const TBookedChange& a, const TBookedChange& b)

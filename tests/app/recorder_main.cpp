@@ -12,7 +12,6 @@
 #include <QStringList>
 #include <QTimer>
 
-
 namespace {
 
 const QString kDispatch = QStringLiteral("KarvelC.IDataControlServ");
@@ -53,8 +52,10 @@ public:
             return Reply(msg, bus, msg.createReply(QVariant::fromValue(QDBusObjectPath(object))));
         }
         if (!objects_.contains(path))
-            return Reply(msg, bus, msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"),
-                                                        QStringLiteral("No object at ") + path));
+            return Reply(
+                msg, bus,
+                msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"),
+                                     QStringLiteral("No object at ") + path));
         if (msg.interface() == kUnknown && msg.member() == u"Release") {
             objects_.remove(path);
             Record(QStringLiteral("Release"));
@@ -67,18 +68,24 @@ private:
     bool Dispatch(const QDBusMessage& msg, const QDBusConnection& bus)
     {
         const QString member = msg.member();
-        const bool counts = (member.startsWith(u"AddCountLine") || member.startsWith(u"AddQXCountLine")) &&
-                            member.size() > 0 && member.back() >= u'1' && member.back() <= u'4';
+        const bool counts =
+            (member.startsWith(u"AddCountLine") || member.startsWith(u"AddQXCountLine")) &&
+            member.size() > 0 && member.back() >= u'1' && member.back() <= u'4';
         const bool connect = withConnect_ && member == u"Connect";
         if ((!msg.interface().isEmpty() && msg.interface() != kDispatch) || (!counts && !connect))
-            return Reply(msg, bus, msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
-                                                        QStringLiteral("No such method ") + member));
+            return Reply(
+                msg, bus,
+                msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
+                                     QStringLiteral("No such method ") + member));
         if (msg.signature() != (counts ? u"ysdd" : u"s"))
-            return Reply(msg, bus, msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
-                                                        QStringLiteral("Wrong arguments ") + msg.signature()));
+            return Reply(
+                msg, bus,
+                msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                                     QStringLiteral("Wrong arguments ") + msg.signature()));
         if (failing_)
-            return Reply(msg, bus, msg.createErrorReply(QStringLiteral("KarvelC.Error.Failed"),
-                                                        QStringLiteral("refused")));
+            return Reply(msg, bus,
+                         msg.createErrorReply(QStringLiteral("KarvelC.Error.Failed"),
+                                              QStringLiteral("refused")));
         QStringList args;
         for (const QVariant& v : msg.arguments())
             args.append(ArgText(v));
@@ -103,7 +110,9 @@ private:
         else if (m == u"Quit")
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         else
-            return Send(bus, msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), m));
+            return Send(bus,
+                        msg.createErrorReply(
+                            QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), m));
         return Send(bus, msg.createReply());
     }
 
@@ -124,10 +133,7 @@ private:
         return true;
     }
 
-    void Record(const QString& call)
-    {
-        calls_.append(call);
-    }
+    void Record(const QString& call) { calls_.append(call); }
 
     QString name_;
     QString factoryPath_;
@@ -146,7 +152,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const qsizetype at = args.indexOf(QStringLiteral("--name"));
-    const QString name = at >= 0 && at + 1 < args.size() ? args[at + 1] : QStringLiteral("KarvelC.DataControlServ");
+    const QString name =
+        at >= 0 && at + 1 < args.size() ? args[at + 1] : QStringLiteral("KarvelC.DataControlServ");
     TRecorder recorder(name, !args.contains(QStringLiteral("--no-connect")));
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerVirtualObject(QStringLiteral("/"), &recorder, QDBusConnection::SubPath) ||

@@ -44,8 +44,11 @@ bool WaitForName(const QString& name, bool owned, int ms)
 
 QString UniqueName(const QString& stem)
 {
-    static std::atomic<int> counter{0};
-    return QStringLiteral("%1.P%2N%3").arg(stem).arg(QCoreApplication::applicationPid()).arg(++counter);
+    static std::atomic<int> counter {0};
+    return QStringLiteral("%1.P%2N%3")
+        .arg(stem)
+        .arg(QCoreApplication::applicationPid())
+        .arg(++counter);
 }
 
 TRecorderProcess::TRecorderProcess(QString name, QStringList extraArgs)
@@ -64,7 +67,7 @@ void TRecorderProcess::Start()
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_->setStandardOutputFile(QProcess::nullDevice());
-    process_->start(Path(), QStringList{QStringLiteral("--name"), name_} + extraArgs_);
+    process_->start(Path(), QStringList {QStringLiteral("--name"), name_} + extraArgs_);
     process_->waitForStarted(5000);
     WaitForName(name_, true);
 }
@@ -87,7 +90,8 @@ bool TRecorderProcess::Running() const
 QStringList TRecorderProcess::Calls() const
 {
     const QDBusMessage reply = Control(name_, QStringLiteral("Calls"));
-    return reply.arguments().isEmpty() ? QStringList() : reply.arguments().constFirst().toStringList();
+    return reply.arguments().isEmpty() ? QStringList()
+                                       : reply.arguments().constFirst().toStringList();
 }
 
 QStringList TRecorderProcess::MethodCalls() const
@@ -99,9 +103,21 @@ QStringList TRecorderProcess::MethodCalls() const
     return out;
 }
 
-void TRecorderProcess::Clear() { Control(name_, QStringLiteral("Clear")); }
-void TRecorderProcess::SetDelay(int ms) { Control(name_, QStringLiteral("SetDelay"), {static_cast<uint>(ms)}); }
-void TRecorderProcess::SetFailing(bool failing) { Control(name_, QStringLiteral("SetFailing"), {failing}); }
-void TRecorderProcess::DropObjects() { Control(name_, QStringLiteral("DropObjects")); }
+void TRecorderProcess::Clear()
+{
+    Control(name_, QStringLiteral("Clear"));
+}
+void TRecorderProcess::SetDelay(int ms)
+{
+    Control(name_, QStringLiteral("SetDelay"), {static_cast<uint>(ms)});
+}
+void TRecorderProcess::SetFailing(bool failing)
+{
+    Control(name_, QStringLiteral("SetFailing"), {failing});
+}
+void TRecorderProcess::DropObjects()
+{
+    Control(name_, QStringLiteral("DropObjects"));
+}
 
 } // namespace karvel::test

@@ -19,17 +19,18 @@
 namespace karvel {
 namespace {
 
-const QByteArray kExample = QStringLiteral(
-    "Windows Registry Editor Version 5.00\n"
-    "\n"
-    "[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Control]\n"
-    "\"Name\"=\"KarvelC.DataControlServ\"\n"
-    "\"Password\"=\"a\\\\b\\\"c\"\n"
-    "\n"
-    "[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Line1]\n"
-    "\"TerminalType\"=dword:00000000\n"
-    "\"NetNum1\"=dword:00000005\n"
-    "\"NameP1\"=\"Пшеница\"\n").toUtf8();
+const QByteArray kExample =
+    QStringLiteral("Windows Registry Editor Version 5.00\n"
+                   "\n"
+                   "[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Control]\n"
+                   "\"Name\"=\"KarvelC.DataControlServ\"\n"
+                   "\"Password\"=\"a\\\\b\\\"c\"\n"
+                   "\n"
+                   "[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Line1]\n"
+                   "\"TerminalType\"=dword:00000000\n"
+                   "\"NetNum1\"=dword:00000005\n"
+                   "\"NameP1\"=\"Пшеница\"\n")
+        .toUtf8();
 
 QByteArray ReadAll(const QString& path)
 {
@@ -48,12 +49,15 @@ void WriteAll(const QString& path, const QByteArray& bytes)
 void ExpectExampleValues(const TRegParse& p)
 {
     ASSERT_TRUE(p.ok()) << p.errorLine << " " << p.error.toStdString();
-    EXPECT_EQ(p.values.value("Software/Vistam/Karvel_net/Control/Name"), QVariant(QStringLiteral("KarvelC.DataControlServ")));
-    EXPECT_EQ(p.values.value("Software/Vistam/Karvel_net/Control/Password").toString(), QStringLiteral("a\\b\"c"));
+    EXPECT_EQ(p.values.value("Software/Vistam/Karvel_net/Control/Name"),
+              QVariant(QStringLiteral("KarvelC.DataControlServ")));
+    EXPECT_EQ(p.values.value("Software/Vistam/Karvel_net/Control/Password").toString(),
+              QStringLiteral("a\\b\"c"));
     const QVariant net = p.values.value("Software/Vistam/Karvel_net/Line1/NetNum1");
     EXPECT_EQ(net.typeId(), QMetaType::Int);
     EXPECT_EQ(net.toInt(), 5);
-    EXPECT_EQ(p.values.value("Software/Vistam/Karvel_net/Line1/NameP1").toString(), QStringLiteral("Пшеница"));
+    EXPECT_EQ(p.values.value("Software/Vistam/Karvel_net/Line1/NameP1").toString(),
+              QStringLiteral("Пшеница"));
     EXPECT_EQ(p.order.first(), QStringLiteral("Software/Vistam/Karvel_net/Control/Name"));
     EXPECT_EQ(p.order.size(), 5);
 }
@@ -70,7 +74,8 @@ TEST(RegText, ReadsUtf8AndUtf16WithByteOrderMark)
 
 TEST(RegText, DwordsAreSigned32BitIntegers)
 {
-    const TRegParse p = ParseRegText("REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:ffffffff\n\"b\"=dword:7\n");
+    const TRegParse p =
+        ParseRegText("REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:ffffffff\n\"b\"=dword:7\n");
     ASSERT_TRUE(p.ok());
     EXPECT_EQ(p.values.value("K/a").toInt(), -1);
     EXPECT_EQ(p.values.value("K/b").toInt(), 7);
@@ -104,13 +109,16 @@ TEST(RegText, FaultsNameTheirLine)
 
 TEST(RegText, WritesSectionsAndValuesInRankOrder)
 {
-    TRegMap values{{"S/A/z", QStringLiteral("q\"\\")}, {"S/A/a", 1}, {"S/B/m", true}, {"S/B/n", -1}};
-    const QStringList rank{"S/B/m", "S/A/z", "S/A/a", "S/B/n"};
+    TRegMap values {
+        {"S/A/z", QStringLiteral("q\"\\")}, {"S/A/a", 1}, {"S/B/m", true}, {"S/B/n", -1}};
+    const QStringList rank {"S/B/m", "S/A/z", "S/A/a", "S/B/n"};
     QByteArray out;
-    ASSERT_TRUE(WriteRegText(values, [&](const QString& k) { return static_cast<int>(rank.indexOf(k)); }, out));
-    EXPECT_EQ(out, QByteArray("Windows Registry Editor Version 5.00\n\n"
-                              "[HKEY_CURRENT_USER\\S\\B]\n\"m\"=dword:00000001\n\"n\"=dword:ffffffff\n\n"
-                              "[HKEY_CURRENT_USER\\S\\A]\n\"z\"=\"q\\\"\\\\\"\n\"a\"=dword:00000001\n"));
+    ASSERT_TRUE(WriteRegText(
+        values, [&](const QString& k) { return static_cast<int>(rank.indexOf(k)); }, out));
+    EXPECT_EQ(out,
+              QByteArray("Windows Registry Editor Version 5.00\n\n"
+                         "[HKEY_CURRENT_USER\\S\\B]\n\"m\"=dword:00000001\n\"n\"=dword:ffffffff\n\n"
+                         "[HKEY_CURRENT_USER\\S\\A]\n\"z\"=\"q\\\"\\\\\"\n\"a\"=dword:00000001\n"));
     EXPECT_EQ(ParseRegText(out).values.value("S/A/z").toString(), QStringLiteral("q\"\\"));
 }
 
@@ -143,8 +151,11 @@ TEST_F(StoreTest, DefaultPathFollowsXdgConfigHome)
 
 TEST_F(StoreTest, ReadRulesOfTheRegistry)
 {
-    WriteAll(path_, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Line2]\n"
-                    "\"NetNum1\"=\"5\"\n\"NetNum2\"=dword:00000002\n\"NameP1\"=dword:00000001\n\"NameP2\"=\"\"\n");
+    WriteAll(path_,
+             "Windows Registry Editor Version "
+             "5.00\n\n[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Line2]\n"
+             "\"NetNum1\"=\"5\"\n\"NetNum2\"=dword:00000002\n\"NameP1\"=dword:00000001\n\"NameP2\"="
+             "\"\"\n");
     TConfigStore store(path_);
     const QString key = QStringLiteral("Software\\Vistam\\Karvel_net\\Line2");
     EXPECT_TRUE(store.KeyExists(key));
@@ -157,7 +168,8 @@ TEST_F(StoreTest, ReadRulesOfTheRegistry)
         std::function<void()> read;
         QString name;
     } faults[] = {
-        {[&] { store.ReadInteger(key, "NetNum1"); }, "NetNum1"}, // a string where an integer belongs
+        {[&] { store.ReadInteger(key, "NetNum1"); },
+         "NetNum1"}, // a string where an integer belongs
         {[&] { store.ReadInteger(key, "NetNum9"); }, "NetNum9"}, // missing
         {[&] { store.ReadBool(key, "TerminalType"); }, "TerminalType"},
         {[&] { store.ReadString(key, "NameP1"); }, "NameP1"}, // an integer where a string belongs
@@ -181,19 +193,22 @@ TEST_F(StoreTest, WritesOwnerOnlyAndReplacesTheFileWhole)
         store.WriteBool("Software\\Vistam\\Karvel_net\\Control", "Flag", true);
         store.Flush();
     }
-    struct stat first {};
+    struct stat first { };
     ASSERT_EQ(::stat(QFile::encodeName(path_).constData(), &first), 0);
     EXPECT_EQ(first.st_mode & 0777, 0600u);
-    EXPECT_EQ(ReadAll(path_), QStringLiteral("Windows Registry Editor Version 5.00\n\n"
-                                             "[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Control]\n"
-                                             "\"Name\"=\"Ёлка\"\n\"Flag\"=dword:00000001\n").toUtf8());
+    EXPECT_EQ(ReadAll(path_),
+              QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                             "[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Control]\n"
+                             "\"Name\"=\"Ёлка\"\n\"Flag\"=dword:00000001\n")
+                  .toUtf8());
     {
         TConfigStore store(path_);
-        EXPECT_EQ(store.ReadString("Software\\Vistam\\Karvel_net\\Control", "Name"), QStringLiteral("Ёлка"));
+        EXPECT_EQ(store.ReadString("Software\\Vistam\\Karvel_net\\Control", "Name"),
+                  QStringLiteral("Ёлка"));
         store.WriteInteger("Software\\Vistam\\Karvel_net\\Control", "Flag", 0);
         store.Flush();
     }
-    struct stat second {};
+    struct stat second { };
     ASSERT_EQ(::stat(QFile::encodeName(path_).constData(), &second), 0);
     EXPECT_NE(first.st_ino, second.st_ino) << "rewritten in place, not replaced";
     EXPECT_EQ(second.st_mode & 0777, 0600u);
@@ -217,7 +232,8 @@ TEST_F(StoreTest, KeepsTheOrderOfADroppedInExport)
 
 TEST_F(StoreTest, AFileThatCannotBeParsedIsAnErrorWithItsLine)
 {
-    const QByteArray broken = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:zz\n";
+    const QByteArray broken =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:zz\n";
     WriteAll(path_, broken);
     try {
         TConfigStore store(path_);
@@ -236,12 +252,13 @@ TEST_F(StoreTest, AFileSpoiledWhileOpenIsNotWrittenOver)
         store.Flush();
     }
     TConfigStore store(path_);
-    const QByteArray spoiled = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:1 2\n";
+    const QByteArray spoiled =
+        "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:1 2\n";
     WriteAll(path_, spoiled);
     store.WriteInteger("Software\\K", "a", 2);
     EXPECT_THROW(store.Flush(), TStepError);
     EXPECT_EQ(ReadAll(path_), spoiled);
-    EXPECT_THROW(TConfigStore{path_}, TStepError); // served from the cache or not
+    EXPECT_THROW(TConfigStore {path_}, TStepError); // served from the cache or not
 }
 
 } // namespace

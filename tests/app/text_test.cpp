@@ -40,15 +40,20 @@ TEST(Cp1251, EveryByteAgreesWithTheSystemConverter)
 
 TEST(Cp1251, RussianTextAndUnmappableCharacters)
 {
-    EXPECT_EQ(ToCp1251(QStringLiteral("Пшеница №5 ё")), QByteArray("\xCF\xF8\xE5\xED\xE8\xF6\xE0 \xB9" "5 \xB8"));
+    EXPECT_EQ(ToCp1251(QStringLiteral("Пшеница №5 ё")),
+              QByteArray("\xCF\xF8\xE5\xED\xE8\xF6\xE0 \xB9"
+                         "5 \xB8"));
     EXPECT_EQ(ToCp1251(QStringLiteral("a\u4E2Db")), QByteArray("a?b"));
-    EXPECT_EQ(ToCp1251(QStringLiteral("1\u202F2")), QByteArray("1\xA0" "2"));
+    EXPECT_EQ(ToCp1251(QStringLiteral("1\u202F2")),
+              QByteArray("1\xA0"
+                         "2"));
 }
 
 TEST(CryptPsw, IsItsOwnInverseAndKeepsTheLength)
 {
-    for (const QString& text : {QString(), QStringLiteral("90876590876590876"), QStringLiteral("Пароль-ёЁ"),
-                                QStringLiteral("x\\\"[%"), QStringLiteral("\U0001F600")}) {
+    for (const QString& text :
+         {QString(), QStringLiteral("90876590876590876"), QStringLiteral("Пароль-ёЁ"),
+          QStringLiteral("x\\\"[%"), QStringLiteral("\U0001F600")}) {
         const QString scrambled = CryptPsw(text);
         EXPECT_EQ(scrambled.size(), text.size());
         EXPECT_EQ(CryptPsw(scrambled), text);
@@ -71,10 +76,11 @@ TEST(StateLists, AddDropFindAndText)
     EXPECT_EQ(lists.FindPin(1, 5), 0);
     EXPECT_EQ(lists.FindPin(1, 2), 1);
     EXPECT_EQ(lists.FindPin(4, 5), -1);
-    EXPECT_EQ(lists.ShowData(), (QStringList{QStringLiteral("Линия 1  Весы 5 - отсутствует связь!"),
-                                             QStringLiteral("Линия 1  Весы 2 - отсутствует связь!"),
-                                             QStringLiteral("Линия 2  Весы 5 - отсутствует связь!"),
-                                             QStringLiteral("Линия 3  Весы 12 - отсутствует связь!")}));
+    EXPECT_EQ(lists.ShowData(),
+              (QStringList {QStringLiteral("Линия 1  Весы 5 - отсутствует связь!"),
+                            QStringLiteral("Линия 1  Весы 2 - отсутствует связь!"),
+                            QStringLiteral("Линия 2  Весы 5 - отсутствует связь!"),
+                            QStringLiteral("Линия 3  Весы 12 - отсутствует связь!")}));
     lists.DropPin(1, 77); // not listed: no change
     EXPECT_EQ(lists.ShowData().size(), 4);
     lists.DropPin(1, 5);
@@ -97,8 +103,10 @@ TEST(DateTimeText, ShortDateBlankLongTimeWithoutZone)
 TEST(DateTimeText, MidnightGivesTheDateOnly)
 {
     const QLocale ru(QLocale::Russian, QLocale::Russia);
-    EXPECT_EQ(DateTimeText(QDateTime(QDate(2026, 3, 7), QTime(0, 0)), ru), QStringLiteral("07.03.2026"));
-    EXPECT_NE(DateTimeText(QDateTime(QDate(2026, 3, 7), QTime(0, 0, 1)), ru), QStringLiteral("07.03.2026"));
+    EXPECT_EQ(DateTimeText(QDateTime(QDate(2026, 3, 7), QTime(0, 0)), ru),
+              QStringLiteral("07.03.2026"));
+    EXPECT_NE(DateTimeText(QDateTime(QDate(2026, 3, 7), QTime(0, 0, 1)), ru),
+              QStringLiteral("07.03.2026"));
 }
 
 TEST(LogLines, FormatsInTheCodePage)
@@ -111,9 +119,11 @@ TEST(LogLines, FormatsInTheCodePage)
         {LogStartLine(d), "07.03.2026 9:05:04  -  \xD1\xF2\xE0\xF0\xF2"},
         {LogStopLine(d), "07.03.2026 9:05:04  -  \xD1\xF2\xEE\xEF"},
         {LogLinkLostLine(d, 2, 5),
-         "07.03.2026 9:05:04 \xCB\xE8\xED\xE8\xFF 2, \xC2\xE5\xF1\xFB  5  -  \xCF\xEE\xF2\xE5\xF0\xFF \xF1\xE2\xFF\xE7\xE8"},
-        {LogLinkBackLine(d, 4, 200), "07.03.2026 9:05:04 \xCB\xE8\xED\xE8\xFF 4, \xC2\xE5\xF1\xFB  200  -  "
-                                     "\xC2\xEE\xE7\xEE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xE5 \xF1\xE2\xFF\xE7\xE8"},
+         "07.03.2026 9:05:04 \xCB\xE8\xED\xE8\xFF 2, \xC2\xE5\xF1\xFB  5  -  "
+         "\xCF\xEE\xF2\xE5\xF0\xFF \xF1\xE2\xFF\xE7\xE8"},
+        {LogLinkBackLine(d, 4, 200),
+         "07.03.2026 9:05:04 \xCB\xE8\xED\xE8\xFF 4, \xC2\xE5\xF1\xFB  200  -  "
+         "\xC2\xEE\xE7\xEE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xE5 \xF1\xE2\xFF\xE7\xE8"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ToCp1251(c.line), c.bytes) << c.line.toStdString();

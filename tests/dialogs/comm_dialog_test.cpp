@@ -1,6 +1,6 @@
 // The port-configuration dialog of a serial port, on a pseudo-terminal.
-#include "comm_dialog.h"
 #include "com_port.h"
+#include "comm_dialog.h"
 #include "modal.h"
 
 #include <QComboBox>
@@ -28,7 +28,8 @@ protected:
         ASSERT_TRUE(QDir().mkpath(home.path() + "/Vistam/dosdevices"));
         char name[128] = {};
         ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-        ASSERT_TRUE(QFile::link(QString::fromLocal8Bit(name), home.path() + "/Vistam/dosdevices/com3"));
+        ASSERT_TRUE(
+            QFile::link(QString::fromLocal8Bit(name), home.path() + "/Vistam/dosdevices/com3"));
         port.SetComNumber(3);
     }
     void TearDown() override
@@ -39,7 +40,7 @@ protected:
     }
     speed_t LineSpeed() const
     {
-        termios tio{};
+        termios tio {};
         tcgetattr(port.Handle(), &tio);
         return cfgetospeed(&tio);
     }

@@ -25,7 +25,7 @@ using test::WaitUntil;
 using test::WhenModal;
 
 struct Line {
-    explicit Line(int number) : number(number) {}
+    explicit Line(int number) : number(number) { }
     int number;
     SimProcess sim;
     TLineList list;
@@ -49,20 +49,25 @@ protected:
         const QString work = home.path() + QString("/sim%1").arg(line.number);
         ASSERT_TRUE(QDir().mkpath(work));
         const char* model = kr200 ? "KR200" : "KR100";
-        QStringList options{"--cycle-ms", "4000", "--verbose"};
+        QStringList options {"--cycle-ms", "4000", "--verbose"};
         for (int net : {5, 6}) {
             // Line 1 weighs 50 kg portions, line 2 70 kg ones; two decimals on both.
-            options << "--terminal" << QString("%1:%2:P%1:%3:2").arg(net).arg(model).arg(line.number == 1 ? 50 : 70);
-            line.list.push_back(std::make_unique<TMain_Karvel>(static_cast<uint8_t>(net), "P", kr200));
+            options
+                << "--terminal"
+                << QString("%1:%2:P%1:%3:2").arg(net).arg(model).arg(line.number == 1 ? 50 : 70);
+            line.list.push_back(
+                std::make_unique<TMain_Karvel>(static_cast<uint8_t>(net), "P", kr200));
             line.list.back()->ExternNum = static_cast<uint16_t>(line.list.size() - 1);
-            line.list.back()->FOnReadDozeParam = [this](uint8_t pos, uint8_t eNum, const TDosageStructure& d) {
+            line.list.back()->FOnReadDozeParam = [this](uint8_t pos, uint8_t eNum,
+                                                        const TDosageStructure& d) {
                 window.Show(pos, eNum, d);
             };
         }
         const QString link = home.path() + QString("/Vistam/dosdevices/com%1").arg(line.number);
         ASSERT_TRUE(line.sim.Start(link, work, options));
         line.settings.port = {true, line.number - 1, 1, {}};
-        line.poller = std::make_unique<TLinePoller>(LineTraits(line.number), line.list, line.settings, line.view);
+        line.poller = std::make_unique<TLinePoller>(LineTraits(line.number), line.list,
+                                                    line.settings, line.view);
         line.poller->Init();
         ASSERT_TRUE(line.poller->Port().Connected());
     }
@@ -70,14 +75,16 @@ protected:
     TLineList* List(int number) { return number >= 1 && number <= 2 ? &L(number).list : nullptr; }
 
     QTemporaryDir home;
-    std::array<std::unique_ptr<Line>, 2> lines{std::make_unique<Line>(1), std::make_unique<Line>(2)};
-    TDozStructPar window{[this](int n) -> const TLineList* { return List(n); }};
+    std::array<std::unique_ptr<Line>, 2> lines {std::make_unique<Line>(1),
+                                                std::make_unique<Line>(2)};
+    TDozStructPar window {[this](int n) -> const TLineList* { return List(n); }};
 };
 
 TEST_F(DosingRoundTrip, TheWriteGoesBackToTheTerminalTheValuesCameFrom)
 {
     for (int n : {1, 2})
-        ASSERT_TRUE(WaitUntil([&] { return L(n).list[1]->Connect && L(n).list[1]->DelDecPoint == 100; }, 10000));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return L(n).list[1]->Connect && L(n).list[1]->DelDecPoint == 100; }, 10000));
 
     // "Параметры" for terminal 6 (position 1) on both lines. Line 1's window is changed and
     // written; line 2's, shown when line 1's closes or before it, is cancelled.
@@ -105,13 +112,16 @@ TEST_F(DosingRoundTrip, TheWriteGoesBackToTheTerminalTheValuesCameFrom)
         ASSERT_TRUE(ParamBtnClick(window, *L(n).poller, n, n == 1));
     }
     ASSERT_TRUE(WaitUntil([&] { return seen.size() == 2; }, 10000));
-    std::sort(seen.begin(), seen.end(), [](const Seen& a, const Seen& b) { return a.line < b.line; });
+    std::sort(seen.begin(), seen.end(),
+              [](const Seen& a, const Seen& b) { return a.line < b.line; });
     EXPECT_EQ(seen[0].line, 1);
     EXPECT_EQ(seen[0].portion, "50.00");
     EXPECT_EQ(seen[1].line, 2);
     EXPECT_EQ(seen[1].portion, "70.00");
 
-    ASSERT_TRUE(WaitUntil([&] { return L(1).sim.Trace().contains("dosing parameters written, portion 12.34"); }, 5000))
+    ASSERT_TRUE(WaitUntil(
+        [&] { return L(1).sim.Trace().contains("dosing parameters written, portion 12.34"); },
+        5000))
         << L(1).sim.Trace().right(2000).toStdString();
     test::RunFor(500);
     EXPECT_FALSE(L(2).sim.Trace().contains("dosing parameters written"));

@@ -34,7 +34,7 @@ struct NumberCase {
     double value;
 };
 
-class ParseNumber : public ::testing::TestWithParam<NumberCase> {};
+class ParseNumber : public ::testing::TestWithParam<NumberCase> { };
 
 TEST_P(ParseNumber, PointIsTheOnlyDecimalMark)
 {
@@ -46,15 +46,16 @@ TEST_P(ParseNumber, PointIsTheOnlyDecimalMark)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, ParseNumber,
-                         ::testing::Values(NumberCase{"12.5", true, 12.5}, NumberCase{" 3 ", true, 3},
-                                           NumberCase{"-0.25", true, -0.25}, NumberCase{"+.5", true, 0.5},
-                                           NumberCase{"1.", true, 1}, NumberCase{"1e3", true, 1000},
-                                           NumberCase{"2.5E-1", true, 0.25}, NumberCase{"1,5", false, 0},
-                                           NumberCase{"1 000", false, 0}, NumberCase{"", false, 0},
-                                           NumberCase{"abc", false, 0}, NumberCase{"inf", false, 0},
-                                           NumberCase{"nan", false, 0}, NumberCase{"1e999", false, 0},
-                                           NumberCase{"0x10", false, 0}, NumberCase{".", false, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ParseNumber,
+    ::testing::Values(NumberCase {"12.5", true, 12.5}, NumberCase {" 3 ", true, 3},
+                      NumberCase {"-0.25", true, -0.25}, NumberCase {"+.5", true, 0.5},
+                      NumberCase {"1.", true, 1}, NumberCase {"1e3", true, 1000},
+                      NumberCase {"2.5E-1", true, 0.25}, NumberCase {"1,5", false, 0},
+                      NumberCase {"1 000", false, 0}, NumberCase {"", false, 0},
+                      NumberCase {"abc", false, 0}, NumberCase {"inf", false, 0},
+                      NumberCase {"nan", false, 0}, NumberCase {"1e999", false, 0},
+                      NumberCase {"0x10", false, 0}, NumberCase {".", false, 0}));
 
 struct RowCase {
     int row;
@@ -63,7 +64,7 @@ struct RowCase {
     uint32_t device;
 };
 
-class ConvertRow : public ::testing::TestWithParam<RowCase> {};
+class ConvertRow : public ::testing::TestWithParam<RowCase> { };
 
 TEST_P(ConvertRow, ScalesAndRoundsHalvesToEven)
 {
@@ -75,17 +76,20 @@ TEST_P(ConvertRow, ScalesAndRoundsHalvesToEven)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ConvertRow,
-    ::testing::Values(RowCase{1, "0.25", 100, 2}, RowCase{1, "0.75", 100, 8},
-                      RowCase{2, "0.05", 1, 0}, RowCase{2, "999.9", 1, 9999}, RowCase{0, "12.5", 100, 1250},
-                      RowCase{0, "0.125", 100, 12}, RowCase{0, "0.135", 1000, 135}, RowCase{5, "3", 100, 3000},
-                      RowCase{5, "0.0125", 1000, 125}, RowCase{3, "9999.99", 100, 999999},
-                      RowCase{4, "-0.004", 100, 0}, RowCase{0, "1e2", 10, 1000}, RowCase{4, "7", 1, 7}));
+    ::testing::Values(RowCase {1, "0.25", 100, 2}, RowCase {1, "0.75", 100, 8},
+                      RowCase {2, "0.05", 1, 0}, RowCase {2, "999.9", 1, 9999},
+                      RowCase {0, "12.5", 100, 1250}, RowCase {0, "0.125", 100, 12},
+                      RowCase {0, "0.135", 1000, 135}, RowCase {5, "3", 100, 3000},
+                      RowCase {5, "0.0125", 1000, 125}, RowCase {3, "9999.99", 100, 999999},
+                      RowCase {4, "-0.004", 100, 0}, RowCase {0, "1e2", 10, 1000},
+                      RowCase {4, "7", 1, 7}));
 
 TEST(ConvertDoz, AllSixRowsWithTheirScales)
 {
-    const TDozConversion result = ConvertDozTexts(Texts({"50.25", "1.5", "2.5", "0.3", "12", "1.005"}), 100);
+    const TDozConversion result =
+        ConvertDozTexts(Texts({"50.25", "1.5", "2.5", "0.3", "12", "1.005"}), 100);
     ASSERT_TRUE(result.Ok());
-    EXPECT_EQ(result.raw, (TDozRaw{5025, 15, 25, 30, 1200, 1005}));
+    EXPECT_EQ(result.raw, (TDozRaw {5025, 15, 25, 30, 1200, 1005}));
 }
 
 struct FailCase {
@@ -93,7 +97,7 @@ struct FailCase {
     int failedRow;
 };
 
-class ConvertFails : public ::testing::TestWithParam<FailCase> {};
+class ConvertFails : public ::testing::TestWithParam<FailCase> { };
 
 TEST_P(ConvertFails, ReportsTheFirstFailingRowOnly)
 {
@@ -106,23 +110,27 @@ TEST_P(ConvertFails, ReportsTheFirstFailingRowOnly)
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ConvertFails,
-    ::testing::Values(FailCase{With(0, "1,5"), 0}, FailCase{Texts({"1", "x", "1", "y", "1", "1"}), 1},
-                      FailCase{Texts({"1", "1", "1", "1,5", "", ""}), 3}, FailCase{With(5, ""), 5},
-                      // Values the terminal cannot carry: negative, more than six digits,
-                      // more than four digits for the two times.
-                      FailCase{With(0, "-1"), 0}, FailCase{With(0, "10000"), 0}, FailCase{With(3, "-0.01"), 3},
-                      FailCase{With(4, "1e6"), 4}, FailCase{With(5, "1000"), 5}, FailCase{With(1, "1000"), 1},
-                      FailCase{With(2, "999.96"), 2}, FailCase{Texts({"1", "1", "-5", "1", "1", "1e9"}), 2}));
+    ::testing::Values(
+        FailCase {With(0, "1,5"), 0}, FailCase {Texts({"1", "x", "1", "y", "1", "1"}), 1},
+        FailCase {Texts({"1", "1", "1", "1,5", "", ""}), 3}, FailCase {With(5, ""), 5},
+        // Values the terminal cannot carry: negative, more than six digits,
+        // more than four digits for the two times.
+        FailCase {With(0, "-1"), 0}, FailCase {With(0, "10000"), 0}, FailCase {With(3, "-0.01"), 3},
+        FailCase {With(4, "1e6"), 4}, FailCase {With(5, "1000"), 5}, FailCase {With(1, "1000"), 1},
+        FailCase {With(2, "999.96"), 2}, FailCase {Texts({"1", "1", "-5", "1", "1", "1e9"}), 2}));
 
 TEST(ConvertDoz, MessagesKeepTheirBlanks)
 {
     EXPECT_EQ(DozRowMessage(0), QStringLiteral(" Ошибка ввода: \"Ёмкость ковша\" "));
     EXPECT_EQ(DozRowMessage(1),
               QStringLiteral(" Ошибка ввода: \"Время выдержки веса перед фиксацией показаний\" "));
-    EXPECT_EQ(DozRowMessage(2), QStringLiteral("  Ошибка ввода: \"Время открытого состояния нижней заслонки\" "));
+    EXPECT_EQ(DozRowMessage(2),
+              QStringLiteral("  Ошибка ввода: \"Время открытого состояния нижней заслонки\" "));
     EXPECT_EQ(DozRowMessage(3), QStringLiteral("  Ошибка ввода: \"Пороговый вес пустого ковша\" "));
-    EXPECT_EQ(DozRowMessage(4), QStringLiteral("  Ошибка ввода: \"Величина заданной проиводительности (т/ч)\" "));
-    EXPECT_EQ(DozRowMessage(5), QStringLiteral("  Ошибка ввода: \"Величина ограниченной суммы (доза)\" "));
+    EXPECT_EQ(DozRowMessage(4),
+              QStringLiteral("  Ошибка ввода: \"Величина заданной проиводительности (т/ч)\" "));
+    EXPECT_EQ(DozRowMessage(5),
+              QStringLiteral("  Ошибка ввода: \"Величина ограниченной суммы (доза)\" "));
 }
 
 TEST(DozTexts, ShowEveryRowWithItsFullResolution)
@@ -142,7 +150,7 @@ TEST(DozTexts, ShowEveryRowWithItsFullResolution)
 TEST(DozTexts, AWriteWithoutEditingSendsBackWhatWasRead)
 {
     // Device integers as a terminal with two weight decimals sends them.
-    const TDozRaw device{123456, 9999, 37, 1, 999999, 12345};
+    const TDozRaw device {123456, 9999, 37, 1, 999999, 12345};
     TDosageStructure d;
     d.TankageLadel = device[0] / 100.0;
     d.TVidergki = device[1] / 10.0;

@@ -16,10 +16,10 @@ namespace {
 using test::WhenModal;
 
 // A B3h answer: the six values in packed BCD, least significant byte first.
-std::vector<uint8_t> ReadDozAnswer(uint8_t net, uint32_t tankage, uint16_t hold, uint16_t gate, uint32_t wLadel,
-                                   uint32_t capacity, uint32_t oSigma)
+std::vector<uint8_t> ReadDozAnswer(uint8_t net, uint32_t tankage, uint16_t hold, uint16_t gate,
+                                   uint32_t wLadel, uint32_t capacity, uint32_t oSigma)
 {
-    std::vector<uint8_t> packet{net, CodeReadDoz};
+    std::vector<uint8_t> packet {net, CodeReadDoz};
     auto put = [&](uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i, value /= 100)
             packet.push_back(static_cast<uint8_t>(((value / 10) % 10) << 4 | (value % 10)));
@@ -38,14 +38,16 @@ protected:
     void SetUp() override
     {
         // Line 1 of KR-200 terminals, line 2 of KR-100 terminals; the same positions on both.
-        const std::array<bool, 2> kr200{true, false};
+        const std::array<bool, 2> kr200 {true, false};
         for (int line = 0; line < 2; ++line) {
             for (uint8_t net : {5, 6}) {
-                auto terminal = std::make_unique<TMain_Karvel>(static_cast<uint8_t>(net + 10 * line), "P", kr200[line]);
+                auto terminal = std::make_unique<TMain_Karvel>(
+                    static_cast<uint8_t>(net + 10 * line), "P", kr200[line]);
                 terminal->ExternNum = static_cast<uint16_t>(lists[line].size());
                 terminal->DelDecPoint = 100;
                 terminal->Pos = 2;
-                terminal->FOnReadDozeParam = [this](uint8_t pos, uint8_t eNum, const TDosageStructure& d) {
+                terminal->FOnReadDozeParam = [this](uint8_t pos, uint8_t eNum,
+                                                    const TDosageStructure& d) {
                     shown = window.Show(pos, eNum, d);
                 };
                 lists[line].push_back(std::move(terminal));
@@ -58,10 +60,13 @@ protected:
     {
         WhenModal([act = std::move(act)](QWidget*) { act(); });
     }
-    void Answer(TMain_Karvel& terminal, const std::vector<uint8_t>& packet) { terminal.Exec(Packet(packet)); }
+    void Answer(TMain_Karvel& terminal, const std::vector<uint8_t>& packet)
+    {
+        terminal.Exec(Packet(packet));
+    }
 
     std::array<TLineList, 4> lists;
-    TDozStructPar window{[this](int line) -> const TLineList* {
+    TDozStructPar window {[this](int line) -> const TLineList* {
         return line >= 1 && line <= 4 ? &lists[static_cast<size_t>(line - 1)] : nullptr;
     }};
     bool shown = false;
@@ -94,9 +99,11 @@ TEST_F(DozWindow, WritesTheDeviceIntegersIntoTheTerminalItCameFromAndRecordsTheW
     EXPECT_EQ(d.OSigma, 3000);
     // The write goes out as this terminal's next request: B4h with the BCD values.
     EXPECT_EQ(At(1, 1).Status, 11);
-    const std::vector<uint8_t> request(At(1, 1).OutArray.begin(), At(1, 1).OutArray.begin() + At(1, 1).OutCol);
-    EXPECT_EQ(request, (std::vector<uint8_t>{6, 0xB4, 0x50, 0x12, 0x00, 0x15, 0x00, 0x37, 0x00, 0x30, 0x00, 0x00,
-                                             0x00, 0x00, 0x12, 0x00, 0x30, 0x00}));
+    const std::vector<uint8_t> request(At(1, 1).OutArray.begin(),
+                                       At(1, 1).OutArray.begin() + At(1, 1).OutCol);
+    EXPECT_EQ(request,
+              (std::vector<uint8_t> {6, 0xB4, 0x50, 0x12, 0x00, 0x15, 0x00, 0x37, 0x00, 0x30, 0x00,
+                                     0x00, 0x00, 0x00, 0x12, 0x00, 0x30, 0x00}));
     // The terminal at the same position of the line that asked later is untouched.
     EXPECT_EQ(At(2, 1).subStatus, 0);
     EXPECT_EQ(At(2, 1).DosageStructure.TankageLadel, 0);
@@ -170,14 +177,18 @@ TEST_F(DozWindow, InitBerorShowSetsTheModelTexts)
 {
     EXPECT_EQ(window.Caption(4)->text(), QStringLiteral("Величина заданной производительности"));
     window.InitBerorShow(false);
-    const std::array<const char*, 6> kr100{"SEL_8.3", "SEL_8.4", "SEL_8.5", "SEL_8.2", "SEL_8.6", "SEL_8.9"};
+    const std::array<const char*, 6> kr100 {"SEL_8.3", "SEL_8.4", "SEL_8.5",
+                                            "SEL_8.2", "SEL_8.6", "SEL_8.9"};
     for (int row = 0; row < kDozRows; ++row)
-        EXPECT_EQ(window.Edit(row)->toolTip(), QString::fromLatin1(kr100[static_cast<size_t>(row)]));
+        EXPECT_EQ(window.Edit(row)->toolTip(),
+                  QString::fromLatin1(kr100[static_cast<size_t>(row)]));
     EXPECT_EQ(window.Caption(4)->text(), QStringLiteral("Величина заданной проиводительности"));
     window.InitBerorShow(true);
-    const std::array<const char*, 6> kr200{"SEL_8.3", "SEL_8.17", "SEL_8.12", "SEL_8.10", "SEL_8.7", "SEL_8.2"};
+    const std::array<const char*, 6> kr200 {"SEL_8.3",  "SEL_8.17", "SEL_8.12",
+                                            "SEL_8.10", "SEL_8.7",  "SEL_8.2"};
     for (int row = 0; row < kDozRows; ++row)
-        EXPECT_EQ(window.Edit(row)->toolTip(), QString::fromLatin1(kr200[static_cast<size_t>(row)]));
+        EXPECT_EQ(window.Edit(row)->toolTip(),
+                  QString::fromLatin1(kr200[static_cast<size_t>(row)]));
 }
 
 TEST_F(DozWindow, AFailedRowWritesNothingAndTheWindowStaysOpenUntilCorrected)

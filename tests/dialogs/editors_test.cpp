@@ -27,10 +27,7 @@ using test::WhenModal;
 
 class StoreFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-    }
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     // The line keys as the first start writes them.
     void WriteLineDefaults()
     {
@@ -39,7 +36,8 @@ protected:
             store.WriteBool(LineKey(line), "TerminalType", false);
             for (int slot = 1; slot <= kSlots; ++slot) {
                 store.WriteInteger(LineKey(line), QString("NetNum%1").arg(slot), 0);
-                store.WriteString(LineKey(line), QString("NameP%1").arg(slot), DefaultProductName(slot));
+                store.WriteString(LineKey(line), QString("NameP%1").arg(slot),
+                                  DefaultProductName(slot));
             }
         }
         store.Flush();
@@ -68,9 +66,12 @@ protected:
         const QTableWidgetItem* item = editor.Grid()->item(row, column);
         return item ? item->text() : QStringLiteral("<empty>");
     }
-    void SetCell(int row, int column, const QString& text) { editor.Grid()->item(row, column)->setText(text); }
+    void SetCell(int row, int column, const QString& text)
+    {
+        editor.Grid()->item(row, column)->setText(text);
+    }
 
-    TFormEditLine editor{path};
+    TFormEditLine editor {path};
 };
 
 QStringList Headers(const QTableWidget* grid)
@@ -139,12 +140,12 @@ TEST_F(EditLine, ALineChangeDropsUnsavedEditsAndTheResultFollowsTheLineShown)
     QString line1Net1Again;
     QString line1Net2;
     EXPECT_FALSE(RunWith([&] {
-        SetCell(0, 1, "99");  // line 1, not saved
-        editor.StepLine(+1);  // to line 2: the edit is dropped
+        SetCell(0, 1, "99"); // line 1, not saved
+        editor.StepLine(+1); // to line 2: the edit is dropped
         line2Net1 = Cell(0, 1);
         SetCell(1, 1, "8");
         editor.SaveButton()->click(); // line 2 saved
-        editor.StepLine(-1);          // back to line 1: loaded again, not saved
+        editor.StepLine(-1); // back to line 1: loaded again, not saved
         line1Net1Again = Cell(0, 1);
         line1Net2 = Cell(1, 1);
         editor.CancelButton()->click();
@@ -199,7 +200,7 @@ protected:
         WhenModal([act = std::move(act)](QWidget*) { act(); });
         return window.Run();
     }
-    TPortParametrs window{path};
+    TPortParametrs window {path};
 };
 
 TEST_F(PortParams, FirstSaveWritesNoneChosenForEveryLine)
@@ -209,9 +210,9 @@ TEST_F(PortParams, FirstSaveWritesNoneChosenForEveryLine)
     EXPECT_TRUE(RunWith([&] {
         for (int line = 1; line <= 4; ++line)
             nothingChosen = nothingChosen && window.PortL(line)->currentIndex() == -1 &&
-                            window.SpeedL(line)->currentIndex() == -1;
-        nothingChosen = nothingChosen && !window.RadioButton1()->isChecked() && !window.RadioButton2()->isChecked() &&
-                        !window.CheckBox1()->isChecked();
+                window.SpeedL(line)->currentIndex() == -1;
+        nothingChosen = nothingChosen && !window.RadioButton1()->isChecked() &&
+            !window.RadioButton2()->isChecked() && !window.CheckBox1()->isChecked();
         allEnabled = window.RadioButton1()->isEnabled() && window.Edit1()->isEnabled();
         window.SaveButton()->click();
     }));
@@ -247,7 +248,8 @@ TEST_F(PortParams, ChosenEntriesAreStoredAsPositionsAndReadBack)
     EXPECT_EQ(store.ReadInteger(kPortParamKey, "PortL1"), -1);
     EXPECT_TRUE(store.ReadBool(kPortParamKey, "SoundStop"));
     EXPECT_FALSE(store.ReadBool(kPortParamKey, "SoundMode"));
-    EXPECT_EQ(store.ReadString(kPortParamKey, "SoundFileName"), QStringLiteral("/home/op/Сигнал.wav"));
+    EXPECT_EQ(store.ReadString(kPortParamKey, "SoundFileName"),
+              QStringLiteral("/home/op/Сигнал.wav"));
 
     // A new window (as at the next start) reads it all back.
     TPortParametrs again(path);
@@ -262,7 +264,7 @@ TEST_F(PortParams, TheAlarmBoxEnablesTheSoundChoiceAndTheLogBoxRunsTheSameRule)
 {
     {
         TConfigStore store(path);
-        WritePortParam(store, TPortParamValues{});
+        WritePortParam(store, TPortParamValues {});
     }
     ASSERT_TRUE(window.ShowData());
     EXPECT_FALSE(window.RadioButton1()->isEnabled());

@@ -38,7 +38,9 @@ inline QTimer* AnswerMessage(QString* text, QWidget* notThis = nullptr)
         [text](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             if (text)
-                *text = box ? box->text() : QStringLiteral("<no message box: %1>").arg(w->metaObject()->className());
+                *text = box
+                    ? box->text()
+                    : QStringLiteral("<no message box: %1>").arg(w->metaObject()->className());
             if (box)
                 box->accept();
             else

@@ -26,7 +26,7 @@ struct PassCase {
     bool recorded;
 };
 
-class ProductPass : public ::testing::TestWithParam<PassCase> {};
+class ProductPass : public ::testing::TestWithParam<PassCase> { };
 
 TEST_P(ProductPass, RecordsTheCommandOnlyForTheExactPassword)
 {
@@ -63,14 +63,18 @@ TEST_P(ProductPass, RecordsTheCommandOnlyForTheExactPassword)
     delete messageWait.data();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Entries, ProductPass,
-    ::testing::Values(PassCase{"90876590876590876", "90876590876590876", Close::Ok, true},
-                      PassCase{"Пароль", "Пароль", Close::Enter, true}, PassCase{"", "", Close::Ok, true},
-                      PassCase{"Secret", "secret", Close::Ok, false}, PassCase{"Пароль", "пароль", Close::Ok, false},
-                      PassCase{"Secret", "Secret ", Close::Ok, false}, PassCase{"Secret", "", Close::Enter, false},
-                      PassCase{"Secret", "Secret", Close::Cancel, false},
-                      PassCase{"Secret", "Secret", Close::Escape, false}, PassCase{"", "", Close::Cancel, false}));
+INSTANTIATE_TEST_SUITE_P(Entries, ProductPass,
+                         ::testing::Values(PassCase {"90876590876590876", "90876590876590876",
+                                                     Close::Ok, true},
+                                           PassCase {"Пароль", "Пароль", Close::Enter, true},
+                                           PassCase {"", "", Close::Ok, true},
+                                           PassCase {"Secret", "secret", Close::Ok, false},
+                                           PassCase {"Пароль", "пароль", Close::Ok, false},
+                                           PassCase {"Secret", "Secret ", Close::Ok, false},
+                                           PassCase {"Secret", "", Close::Enter, false},
+                                           PassCase {"Secret", "Secret", Close::Cancel, false},
+                                           PassCase {"Secret", "Secret", Close::Escape, false},
+                                           PassCase {"", "", Close::Cancel, false}));
 
 TEST(ProductPass, NoSelectedTerminalAsksNothing)
 {
@@ -93,7 +97,8 @@ TEST(PasswordDlg, ShowsOneStarPerCharacterAndGivesTheTextAsTyped)
     EXPECT_EQ(dialog.PasswordEdit()->displayText(), QStringLiteral("*****"));
     EXPECT_EQ(dialog.GetPassword(), QStringLiteral("a1 xБ"));
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Введите парль"));
-    EXPECT_EQ(TPasswordDlg::CryptPsw(TPasswordDlg::CryptPsw(QStringLiteral("Пароль"))), QStringLiteral("Пароль"));
+    EXPECT_EQ(TPasswordDlg::CryptPsw(TPasswordDlg::CryptPsw(QStringLiteral("Пароль"))),
+              QStringLiteral("Пароль"));
 }
 
 } // namespace

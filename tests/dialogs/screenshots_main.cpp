@@ -12,8 +12,8 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>

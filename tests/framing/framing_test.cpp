@@ -63,11 +63,15 @@ protected:
     {
         framing.SetComPort(&link);
         framing.OnNewPacketRead = [this](const uint8_t* value, uint8_t colByte, bool findMail) {
-            deliveries.push_back({Bytes(value, value + TComVistam::kBufferSize), colByte, findMail});
+            deliveries.push_back(
+                {Bytes(value, value + TComVistam::kBufferSize), colByte, findMail});
         };
         framing.OnError = [this](uint8_t code) { errors.push_back(code); };
     }
-    void Send(const Bytes& data) { framing.SendValue(data.data(), static_cast<uint8_t>(data.size())); }
+    void Send(const Bytes& data)
+    {
+        framing.SendValue(data.data(), static_cast<uint8_t>(data.size()));
+    }
 
     RecordingLink link;
     TComVistam framing;
@@ -84,18 +88,18 @@ Bytes Frame(const Bytes& data)
 
 TEST(Crc8, CheckValuesAndEndIndexRule)
 {
-    const Bytes request{0x05, 0xC8, 0x01, 0x00};
-    const Bytes received{0x05, 0xC8, 0x01, 0xDD};
-    const Bytes digits{'1', '2', '3', '4', '5', '6', '7', '8', '9', 0x00};
+    const Bytes request {0x05, 0xC8, 0x01, 0x00};
+    const Bytes received {0x05, 0xC8, 0x01, 0xDD};
+    const Bytes digits {'1', '2', '3', '4', '5', '6', '7', '8', '9', 0x00};
     EXPECT_EQ(CRCMaker(request.data(), 0, 0), 0);
     EXPECT_EQ(CRCMaker(request.data(), 4, 0), 0xDD);
     EXPECT_EQ(CRCMaker(received.data(), 4, 0), 0);
     EXPECT_EQ(CRCMaker(digits.data(), 10, 0), 0xE7);
-    EXPECT_EQ(CRCMaker(received.data(), 3, 1), CRCMaker(Bytes{0xC8, 0x01, 0xDD}.data(), 3, 0));
+    EXPECT_EQ(CRCMaker(received.data(), 3, 1), CRCMaker(Bytes {0xC8, 0x01, 0xDD}.data(), 3, 0));
     // The end index is formed in 8 bits: 200 + 100 - 1 wraps below the offset.
     std::vector<uint8_t> big(400, 0xAB);
     EXPECT_EQ(CRCMaker(big.data(), 100, 200), 0);
-    EXPECT_EQ(Crc8OfData(Bytes{0x05, 0xC8, 0x01}.data(), 3), 0xDD);
+    EXPECT_EQ(Crc8OfData(Bytes {0x05, 0xC8, 0x01}.data(), 3), 0xDD);
 }
 
 TEST(Crc8, ByteTableAgreesWithTheBitwiseRegister)
@@ -103,7 +107,8 @@ TEST(Crc8, ByteTableAgreesWithTheBitwiseRegister)
     std::mt19937 random(3);
     for (int reg = 0; reg < 256; ++reg) {
         const auto byte = static_cast<uint8_t>(random());
-        EXPECT_EQ(Crc8Shift(static_cast<uint8_t>(reg), byte), Crc8Step(static_cast<uint8_t>(reg), byte));
+        EXPECT_EQ(Crc8Shift(static_cast<uint8_t>(reg), byte),
+                  Crc8Step(static_cast<uint8_t>(reg), byte));
     }
 }
 
@@ -122,7 +127,9 @@ TEST_F(FramingTest, VistamSendWritesTheWorkedFrames)
         link.outstanding = false;
         Send(c.data);
         EXPECT_EQ(link.written, c.frame);
-        EXPECT_EQ(Bytes(framing.LastFrameSent(), framing.LastFrameSent() + framing.LastFrameSentLength()), c.frame);
+        EXPECT_EQ(
+            Bytes(framing.LastFrameSent(), framing.LastFrameSent() + framing.LastFrameSentLength()),
+            c.frame);
         EXPECT_TRUE(link.outstanding) << "a request leaves the request-outstanding flag set";
     }
 }
@@ -144,9 +151,10 @@ TEST_F(FramingTest, VistamReceiveTakesARunOfStartBytesAsOne)
     link.outstanding = true;
     link.Feed({0x12, 0x34, 0xFF, 0xFF, 0xFF, 0x05, 0xC8, 0x01, 0xDD, 0xFF, 0xFF});
     ASSERT_EQ(deliveries.size(), 1u);
-    EXPECT_EQ(deliveries[0].Meaningful(), (Bytes{0x05, 0xC8, 0x01, 0xDD}));
+    EXPECT_EQ(deliveries[0].Meaningful(), (Bytes {0x05, 0xC8, 0x01, 0xDD}));
     EXPECT_TRUE(deliveries[0].findMail);
-    EXPECT_TRUE(std::all_of(deliveries[0].value.begin() + 4, deliveries[0].value.end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(deliveries[0].value.begin() + 4, deliveries[0].value.end(),
+                            [](uint8_t b) { return b == 0; }));
     EXPECT_FALSE(link.outstanding) << "a good frame clears the request-outstanding flag";
     EXPECT_TRUE(errors.empty());
 }
@@ -172,9 +180,9 @@ TEST_F(FramingTest, VistamRoundTripsStuffedData)
 
 TEST_F(FramingTest, VistamDeliversStuffedFeAfterFf)
 {
-    const Bytes data{0x05, 0xFF, 0xFE, 0x01};
+    const Bytes data {0x05, 0xFF, 0xFE, 0x01};
     const Bytes frame = Frame(data);
-    EXPECT_EQ(Bytes(frame.begin() + 2, frame.begin() + 5), (Bytes{0xFF, 0xFE, 0xFE}));
+    EXPECT_EQ(Bytes(frame.begin() + 2, frame.begin() + 5), (Bytes {0xFF, 0xFE, 0xFE}));
     link.Feed(frame);
     ASSERT_EQ(deliveries.size(), 1u);
     EXPECT_EQ(Bytes(deliveries[0].value.begin(), deliveries[0].value.begin() + 4), data);
@@ -185,7 +193,7 @@ TEST_F(FramingTest, VistamRejectsBadChecksumsAndFramesWithoutData)
     link.outstanding = true;
     link.Feed({0xFF, 0x05, 0xC8, 0x01, 0xDE, 0xFF, 0xFF});
     EXPECT_TRUE(deliveries.empty());
-    EXPECT_EQ(errors, std::vector<int>{3});
+    EXPECT_EQ(errors, std::vector<int> {3});
     EXPECT_TRUE(link.outstanding) << "silence must still end the wait";
     // A data byte FF at the start is taken for a repeated start byte: cannot be received.
     link.Feed(Frame({0xFF, 0xC3}));
@@ -208,13 +216,13 @@ TEST_F(FramingTest, VistamDecodesASecondFrameWithoutAnInterveningRequest)
 
 TEST_F(FramingTest, OverflowDropsThe256thByteAndClearsTheState)
 {
-    Bytes longFrame{0xFF};
+    Bytes longFrame {0xFF};
     longFrame.insert(longFrame.end(), 254, 0x11); // 255 bytes collected, start included
     link.Feed(longFrame);
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(framing.CollectedBytes(), 255);
     link.Feed({0x11});
-    EXPECT_EQ(errors, std::vector<int>{1});
+    EXPECT_EQ(errors, std::vector<int> {1});
     EXPECT_EQ(framing.State(), 0);
     EXPECT_EQ(framing.CollectedBytes(), 0);
     link.Feed(Frame({0x05, 0xC3}));
@@ -268,15 +276,15 @@ TEST_F(FramingTest, BbsSendAndReceiveTheLinkChain)
 {
     framing.SetProtocol(TProtocol::BBS);
     Send({0x05, 0xC8, 0x01});
-    EXPECT_EQ(link.written, (Bytes{0xFF, 0x05, 0x05, 0xC8, 0x01, 0xDD, 0xFF}));
+    EXPECT_EQ(link.written, (Bytes {0xFF, 0x05, 0x05, 0xC8, 0x01, 0xDD, 0xFF}));
     Send({0x05, 0xFF, 0x01});
-    EXPECT_EQ(link.written, (Bytes{0xFF, 0x02, 0x05, 0x03, 0x01, 0x84, 0xFF}));
+    EXPECT_EQ(link.written, (Bytes {0xFF, 0x02, 0x05, 0x03, 0x01, 0x84, 0xFF}));
     link.Feed({0xFF, 0x02, 0x05, 0x03, 0x01, 0x84, 0xFF});
     ASSERT_EQ(deliveries.size(), 1u);
-    EXPECT_EQ(deliveries[0].Meaningful(), (Bytes{0x05, 0xFF, 0x01}));
+    EXPECT_EQ(deliveries[0].Meaningful(), (Bytes {0x05, 0xFF, 0x01}));
     EXPECT_FALSE(link.outstanding);
     link.Feed({0xFF, 0x05, 0x05, 0xC8, 0x01, 0xDE, 0xFF});
-    EXPECT_EQ(errors, std::vector<int>{3});
+    EXPECT_EQ(errors, std::vector<int> {3});
     EXPECT_EQ(framing.State(), 0);
 }
 
@@ -289,7 +297,8 @@ TEST_F(FramingTest, BbsRoundTripsDataFullOfFf)
         for (auto& b : data)
             b = random() % 3 == 0 ? 0xFF : static_cast<uint8_t>(random());
         uint8_t frame[160];
-        const int n = BuildBbsFrame(data.data(), static_cast<int>(data.size()), frame, sizeof frame);
+        const int n =
+            BuildBbsFrame(data.data(), static_cast<int>(data.size()), frame, sizeof frame);
         deliveries.clear();
         link.Feed(Bytes(frame, frame + n));
         ASSERT_EQ(deliveries.size(), 1u) << "round " << round;
@@ -302,14 +311,14 @@ TEST_F(FramingTest, P643MasterDataRequest)
     framing.SetProtocol(TProtocol::P6_43Master);
     link.readActive = false;
     Send({0x07, 0x10});
-    EXPECT_EQ(link.written, Bytes{0x10});
-    EXPECT_EQ(link.events, (std::vector<std::string>{"write", "read-on"}));
+    EXPECT_EQ(link.written, Bytes {0x10});
+    EXPECT_EQ(link.events, (std::vector<std::string> {"write", "read-on"}));
     EXPECT_TRUE(link.outstanding);
     link.Feed({1, 2, 3, 4, 5, 6, 7, 8});
     EXPECT_TRUE(deliveries.empty());
     link.Feed({9});
     ASSERT_EQ(deliveries.size(), 1u);
-    EXPECT_EQ(deliveries[0].Meaningful(), (Bytes{0x10, 0x07, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(deliveries[0].Meaningful(), (Bytes {0x10, 0x07, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
     EXPECT_FALSE(link.readActive);
 }
 
@@ -318,11 +327,12 @@ TEST_F(FramingTest, P643MasterAcknowledgedCommand)
     framing.SetProtocol(TProtocol::P6_43Master);
     link.readActive = false;
     Send({0x07, 0x20});
-    EXPECT_EQ(link.written, Bytes{0x20});
-    EXPECT_EQ(link.events, (std::vector<std::string>{"read-on", "write"})) << "listening before the command";
+    EXPECT_EQ(link.written, Bytes {0x20});
+    EXPECT_EQ(link.events, (std::vector<std::string> {"read-on", "write"}))
+        << "listening before the command";
     link.Feed({0x5A});
     ASSERT_EQ(deliveries.size(), 1u);
-    EXPECT_EQ(deliveries[0].Meaningful(), (Bytes{0xFF, 0x07}));
+    EXPECT_EQ(deliveries[0].Meaningful(), (Bytes {0xFF, 0x07}));
     EXPECT_FALSE(link.readActive);
 }
 
@@ -335,7 +345,7 @@ TEST_F(FramingTest, P643SlaveFollowsAnotherMaster)
     EXPECT_EQ(framing.NetNOld(), 12);
     link.Feed({0x10, 1, 2, 3, 4, 5, 6, 7, 8, 9});
     ASSERT_EQ(deliveries.size(), 1u);
-    EXPECT_EQ(deliveries[0].Meaningful(), (Bytes{0x10, 0x0C, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(deliveries[0].Meaningful(), (Bytes {0x10, 0x0C, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
     link.Feed({0x01, 0x30, 0x41, 0x30, 0x30});
     EXPECT_EQ(framing.NetNOld(), 12) << "an address with a non-digit is ignored";
 }

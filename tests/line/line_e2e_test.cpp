@@ -33,7 +33,6 @@ public:
     std::vector<double> totals;
 };
 
-
 class LineEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
@@ -43,8 +42,8 @@ protected:
         QDir().mkpath(home.path() + "/Vistam/dosdevices");
     }
     // portionKg: each terminal's portion set-point (0: the simulator's default).
-    void StartLine(std::initializer_list<int> nets, const QStringList& simOptions, bool kr200 = true,
-                   std::vector<int> portionKg = {})
+    void StartLine(std::initializer_list<int> nets, const QStringList& simOptions,
+                   bool kr200 = true, std::vector<int> portionKg = {})
     {
         QStringList options = simOptions;
         portionKg.resize(nets.size());
@@ -53,7 +52,8 @@ protected:
             if (const int kg = portionKg[list.size()]; kg > 0)
                 terminal += QString(":%1").arg(kg);
             options << "--terminal" << terminal;
-            list.push_back(std::make_unique<TotalWatcher>(static_cast<uint8_t>(net), "Продукт " + std::to_string(net), kr200));
+            list.push_back(std::make_unique<TotalWatcher>(static_cast<uint8_t>(net),
+                                                          "Продукт " + std::to_string(net), kr200));
             list.back()->ExternNum = static_cast<uint16_t>(list.size() - 1);
         }
         ASSERT_TRUE(sim.Start(home.path() + "/Vistam/dosdevices/com1", home.path(), options));
@@ -69,26 +69,32 @@ protected:
     TLineList list;
     FixedSettings settings;
     RecordingView view;
-    TLinePoller poller{LineTraits(1), list, settings, view};
+    TLinePoller poller {LineTraits(1), list, settings, view};
 };
 
 bool AllTenAnswered(const TMain_Karvel& t)
 {
     const TCounters& c = t.Count;
-    return t.Connect && !t.Weight.empty() && !c.Ct.empty() && !c.nt.empty() && !c.Et.empty() && !c.dt.empty() &&
-           !c.Pt.empty() && !c.tt.empty();
+    return t.Connect && !t.Weight.empty() && !c.Ct.empty() && !c.nt.empty() && !c.Et.empty() &&
+        !c.dt.empty() && !c.Pt.empty() && !c.tt.empty();
 }
 
 TEST_F(LineEndToEnd, EveryTerminalWalksAllTenRequests)
 {
     StartLine({5, 6, 7}, {"--cycle-ms", "400", "--verbose"});
-    EXPECT_TRUE(WaitUntil([&] { return AllTenAnswered(Terminal(0)) && AllTenAnswered(Terminal(1)) && AllTenAnswered(Terminal(2)); }, 10000));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return AllTenAnswered(Terminal(0)) && AllTenAnswered(Terminal(1)) &&
+                AllTenAnswered(Terminal(2));
+        },
+        10000));
     view.selected = 2;
     EXPECT_TRUE(WaitUntil([&] { return view.groupCaption == "Продукт 7"; }, 3000));
     EXPECT_FALSE(view.display.caption.empty());
     const QString trace = sim.Trace();
-    for (const char* request : {"rx 06 C3", "rx 06 C4", "rx 06 C5", "rx 06 BF", "rx 06 C8 01", "rx 06 C8 03",
-                                "rx 06 C8 04", "rx 06 C8 06", "rx 06 C8 08", "rx 06 C8 09"})
+    for (const char* request :
+         {"rx 06 C3", "rx 06 C4", "rx 06 C5", "rx 06 BF", "rx 06 C8 01", "rx 06 C8 03",
+          "rx 06 C8 04", "rx 06 C8 06", "rx 06 C8 08", "rx 06 C8 09"})
         EXPECT_TRUE(trace.contains(request)) << request;
 }
 
@@ -105,10 +111,10 @@ TEST_F(LineEndToEnd, ASilentTerminalIsLostOnceAndFoundAgain)
     EXPECT_EQ(Terminal(1).Weight, " ??? ");
     EXPECT_TRUE(Terminal(0).Connect && Terminal(2).Connect) << "the others go on";
     test::RunFor(1000);
-    EXPECT_EQ(lost, std::vector<int>{6}) << "reported once";
+    EXPECT_EQ(lost, std::vector<int> {6}) << "reported once";
     sim.Control("unsilence 6");
     ASSERT_TRUE(WaitUntil([&] { return !found.empty(); }, 5000));
-    EXPECT_EQ(found, std::vector<int>{6});
+    EXPECT_EQ(found, std::vector<int> {6});
     EXPECT_EQ(Terminal(1).ErrorCount, 0);
 }
 
@@ -117,12 +123,14 @@ TEST_F(LineEndToEnd, ACommandReachesItsTerminalAndAStopArmsTheAlarm)
     StartLine({5, 6}, {"--cycle-ms", "300", "--verbose"});
     int alarms = 0;
     poller.OnAlarm = [&] { ++alarms; };
-    ASSERT_TRUE(WaitUntil([&] { return poller.TabState(1) == TabActive; }, 5000)) << "a working weigher turns green";
+    ASSERT_TRUE(WaitUntil([&] { return poller.TabState(1) == TabActive; }, 5000))
+        << "a working weigher turns green";
     view.selected = 1;
     ASSERT_TRUE(poller.Command(TLineCommand::Stop));
     ASSERT_TRUE(WaitUntil([&] { return sim.Trace().contains("rx 06 DF 00"); }, 3000));
     EXPECT_FALSE(sim.Trace().contains("rx 05 DF 00")) << "only the selected terminal";
-    EXPECT_TRUE(WaitUntil([&] { return alarms == 1; }, 10000)) << "the stopped weigher raises the alarm";
+    EXPECT_TRUE(WaitUntil([&] { return alarms == 1; }, 10000))
+        << "the stopped weigher raises the alarm";
     EXPECT_EQ(poller.TabState(1), TabNormal);
     const auto record = sim.Record();
     ASSERT_TRUE(record.count(6));
@@ -144,13 +152,15 @@ TEST_F(LineEndToEnd, SignalsColourTheTabs)
 TEST_F(LineEndToEnd, FaultsNeverPutAWrongValueIntoATerminal)
 {
     // Very different portions: a total of one terminal given to another shows as a jump.
-    StartLine({5, 6, 7}, {"--cycle-ms", "300", "--seed", "4", "--noise", "0.2", "--corrupt", "0.2", "--wrong-net",
-                          "0.2", "--drop", "0.1", "--late", "0.2"}, true, {500, 5, 50});
+    StartLine({5, 6, 7},
+              {"--cycle-ms", "300", "--seed", "4", "--noise", "0.2", "--corrupt", "0.2",
+               "--wrong-net", "0.2", "--drop", "0.1", "--late", "0.2"},
+              true, {500, 5, 50});
     std::vector<std::string> wrong;
     for (size_t i = 0; i < 3; ++i) {
         TMain_Karvel& t = Terminal(i);
-        t.FOnEventChangeCount = [&wrong, &t](const std::string& product, uint8_t net, double, double, const std::string&,
-                                             const std::string&) {
+        t.FOnEventChangeCount = [&wrong, &t](const std::string& product, uint8_t net, double,
+                                             double, const std::string&, const std::string&) {
             if (product != t.Product || net != t.NetNum)
                 wrong.push_back(product);
         };
@@ -176,7 +186,8 @@ TEST_F(LineEndToEnd, FaultsNeverPutAWrongValueIntoATerminal)
         const auto& totals = static_cast<TotalWatcher&>(Terminal(i)).totals;
         ASSERT_FALSE(totals.empty());
         EXPECT_GT(totals.back(), 0.0);
-        EXPECT_TRUE(std::is_sorted(totals.begin(), totals.end())) << "terminal " << i << " saw a foreign total";
+        EXPECT_TRUE(std::is_sorted(totals.begin(), totals.end()))
+            << "terminal " << i << " saw a foreign total";
     }
 }
 

@@ -14,8 +14,8 @@ public:
     void SetHopperCaption(const std::string& text) override { caption = text; }
     bool HopperOpen() const override { return open; }
     void SetHopperOpen(bool value) override { open = value; }
-    void SetAnimationActive(Animation, bool) override {}
-    void SetAnimationVisible(Animation, bool) override {}
+    void SetAnimationActive(Animation, bool) override { }
+    void SetAnimationVisible(Animation, bool) override { }
     void SetCountText(CountText f, const std::string& text) override { texts[f] = text; }
 
     std::string caption;
@@ -55,8 +55,8 @@ public:
     TLineModelSetting ReadModel(const TLineTraits&) override { return model; }
     TLinePortSetting ReadPort(const TLineTraits&) override { return port; }
 
-    TLineModelSetting model{true, false, {}};
-    TLinePortSetting port{true, 0, 1, {}};
+    TLineModelSetting model {true, false, {}};
+    TLinePortSetting port {true, 0, 1, {}};
 };
 
 } // namespace karvel::test

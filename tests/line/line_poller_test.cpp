@@ -27,7 +27,8 @@ protected:
     void AddTerminals(std::initializer_list<uint8_t> nets, bool kr200 = true)
     {
         for (uint8_t net : nets) {
-            list.push_back(std::make_unique<TMain_Karvel>(net, "Продукт " + std::to_string(net), kr200));
+            list.push_back(
+                std::make_unique<TMain_Karvel>(net, "Продукт " + std::to_string(net), kr200));
             list.back()->ExternNum = static_cast<uint16_t>(list.size() - 1);
         }
     }
@@ -38,7 +39,7 @@ protected:
     TLineList list;
     FixedSettings settings;
     RecordingView view;
-    TLinePoller poller{LineTraits(1), list, settings, view};
+    TLinePoller poller {LineTraits(1), list, settings, view};
 };
 
 TEST_F(LinePollerTest, AnEmptyLineShowsNoWindowAndOpensNoPort)
@@ -64,8 +65,9 @@ TEST_F(LinePollerTest, APortThatDoesNotOpenShowsTheLineMessage)
 {
     AddTerminals({5, 6});
     poller.Init();
-    EXPECT_EQ(view.tabs, (std::vector<std::string>{"Продукт 5", "Продукт 6"}));
-    EXPECT_EQ(view.messages, std::vector<std::string>{"ОШИБКА!!!! ПОРТ ЛИНИИ 1 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!"});
+    EXPECT_EQ(view.tabs, (std::vector<std::string> {"Продукт 5", "Продукт 6"}));
+    EXPECT_EQ(view.messages,
+              std::vector<std::string> {"ОШИБКА!!!! ПОРТ ЛИНИИ 1 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!"});
     EXPECT_TRUE(view.shown);
     EXPECT_EQ(poller.Port().ComNumber(), 1);
 }
@@ -75,7 +77,7 @@ TEST_F(LinePollerTest, ASettingThatCannotBeReadSkipsTheRest)
     AddTerminals({5});
     settings.port.error = "Invalid value for PortL1";
     poller.Init();
-    EXPECT_EQ(view.messages, std::vector<std::string>{"Invalid value for PortL1"});
+    EXPECT_EQ(view.messages, std::vector<std::string> {"Invalid value for PortL1"});
     EXPECT_FALSE(view.shown);
 }
 

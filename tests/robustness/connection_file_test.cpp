@@ -20,8 +20,9 @@ TEST_F(RobustTest, AConnectionFileInAnotherEncodingDoesNotStopTheStart)
     } cases[] = {
         {"UTF-8", QStringLiteral("Строка=1\r\n").toUtf8()},
         {"UTF-16LE with byte-order mark",
-         QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char*>(QStringLiteral("Строка=1\r\n").utf16()),
-                                                  2 * 10)},
+         QByteArray("\xFF\xFE", 2) +
+             QByteArray(reinterpret_cast<const char*>(QStringLiteral("Строка=1\r\n").utf16()),
+                        2 * 10)},
         {"no line end, binary", QByteArray("\x00\x01\x02\xFF\xFE", 5)},
     };
     for (const Case& c : cases) {
@@ -60,7 +61,8 @@ TEST_F(RobustTest, AConnectionFileWithAByteOrderMarkIsReadInItsEncoding)
     } cases[] = {
         {"UTF-8 with byte-order mark", QByteArray("\xEF\xBB\xBF") + text.toUtf8() + "\r\n"},
         {"UTF-16LE with byte-order mark",
-         QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char*>(text.utf16()), 2 * text.size())},
+         QByteArray("\xFF\xFE", 2) +
+             QByteArray(reinterpret_cast<const char*>(text.utf16()), 2 * text.size())},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -72,7 +74,7 @@ TEST_F(RobustTest, AConnectionFileWithAByteOrderMarkIsReadInItsEncoding)
         file.write(c.bytes);
         file.close();
         StartProgram();
-        EXPECT_EQ(server.MethodCalls(), QStringList{"Connect(s): " + text});
+        EXPECT_EQ(server.MethodCalls(), QStringList {"Connect(s): " + text});
         StopProgram();
     }
 }

@@ -20,12 +20,14 @@ TEST_F(RobustTest, ALineWhoseDeviceIsPulledReportsItsTerminalsLostAndTheOthersGo
     ASSERT_TRUE(StartSim(2));
     StartProgram();
     ASSERT_TRUE(listener.messages.isEmpty()) << listener.messages.join(" / ").toStdString();
-    ASSERT_TRUE(test::WaitUntil([&] { return Terminal(1, 0).Connect && Terminal(1, 1).Connect; }, 5000));
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return Terminal(1, 0).Connect && Terminal(1, 1).Connect; }, 5000));
 
     sims.at(1)->Stop(); // the pty's far end closes and the dosdevices link is removed
     EXPECT_FALSE(QFileInfo::exists(configDir + "/Vistam/dosdevices/com1"));
 
-    ASSERT_TRUE(test::WaitUntil([&] { return !Terminal(1, 0).Connect && !Terminal(1, 1).Connect; }, 20000))
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return !Terminal(1, 0).Connect && !Terminal(1, 1).Connect; }, 20000))
         << "nineteen silent exchanges each";
     ASSERT_FALSE(listener.states.isEmpty()) << "the state window is shown";
     EXPECT_TRUE(listener.states.last().contains("11") && listener.states.last().contains("12"))

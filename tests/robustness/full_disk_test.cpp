@@ -2,8 +2,8 @@
 // journal live: while the accounting server is away, the operator is told that the
 // journal did not reach the disk; polling goes on, and once the server is back every
 // change kept in memory reaches it.
-#include "robust_fixture.h"
 #include "robust_bookings.h"
+#include "robust_fixture.h"
 
 #include "soak_ledger.h"
 #include "soak_server.h"
@@ -29,8 +29,7 @@ public:
             QFile filler(dir + "/filler");
             if (filler.open(QIODevice::WriteOnly)) {
                 const QByteArray block(4096, 'x');
-                while (filler.write(block) == block.size() && filler.flush()) {
-                }
+                while (filler.write(block) == block.size() && filler.flush()) { }
             }
             return;
         }
@@ -60,17 +59,21 @@ TEST_F(RobustTest, AFullDiskKeepsTheJournalInMemoryAndSaysSo)
     StartProgram();
     ASSERT_TRUE(listener.messages.isEmpty()) << listener.messages.join(" / ").toStdString();
     EXPECT_FALSE(core->LogFlg()) << "a log that cannot be written stays off";
-    ASSERT_TRUE(test::WaitUntil([&] { return !soak::ReadMemoLog(home.path() + "/memo.log").empty(); }, 20000));
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return !soak::ReadMemoLog(home.path() + "/memo.log").empty(); }, 20000));
 
     server.Kill();
-    ASSERT_TRUE(test::WaitUntil([&] { return !listener.trouble.isEmpty(); }, 20000)) << "the operator is told";
-    EXPECT_TRUE(listener.trouble.first().contains(QStringLiteral("журнал учета не записан на диск")))
+    ASSERT_TRUE(test::WaitUntil([&] { return !listener.trouble.isEmpty(); }, 20000))
+        << "the operator is told";
+    EXPECT_TRUE(
+        listener.trouble.first().contains(QStringLiteral("журнал учета не записан на диск")))
         << listener.trouble.first().toStdString();
     EXPECT_TRUE(Polls(1)) << "polling goes on";
 
     ASSERT_TRUE(server.Start());
-    ASSERT_TRUE(test::WaitUntil([&] { return core->AccountServer()->Waiting() == 0 && !core->AccountServer()->Sending(); },
-                                30000))
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return core->AccountServer()->Waiting() == 0 && !core->AccountServer()->Sending(); },
+        30000))
         << "the journal kept in memory drains";
     StopProgram();
     const TBookingSums program = SumsOfStatus(listener.status);

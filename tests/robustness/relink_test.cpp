@@ -13,12 +13,13 @@ namespace {
 
 std::array<uint8_t, 255> CounterAnswer(uint8_t net, uint8_t number, uint64_t value)
 {
-    std::array<uint8_t, 255> packet{};
+    std::array<uint8_t, 255> packet {};
     packet[0] = net;
     packet[1] = CodeCounter;
     packet[2] = number;
     for (int i = 0; i < 5; ++i, value /= 100)
-        packet[3 + static_cast<size_t>(i)] = static_cast<uint8_t>((value % 10) | ((value / 10 % 10) << 4));
+        packet[3 + static_cast<size_t>(i)] =
+            static_cast<uint8_t>((value % 10) | ((value / 10 % 10) << 4));
     return packet;
 }
 
@@ -41,7 +42,8 @@ TEST(RelinkBooking, ALinkLossDoesNotBookTheTotalAgain)
 {
     TDoz_Karvel terminal(7);
     std::vector<Booking> booked;
-    terminal.FOnChangeCount = [&](uint8_t, double d, double c, const std::string&, const std::string&) {
+    terminal.FOnChangeCount = [&](uint8_t, double d, double c, const std::string&,
+                                  const std::string&) {
         booked.push_back({d, c});
     };
     Totals(terminal, 100, 50); // baseline
@@ -55,7 +57,8 @@ TEST(RelinkBooking, ALinkLossDoesNotBookTheTotalAgain)
 
     Totals(terminal, 170, 20); // the link is back; 20 kg were weighed meanwhile
     ASSERT_EQ(booked.size(), 2u);
-    EXPECT_EQ(booked[1].countD, 20) << "booked " << booked[1].countD << ": the 150 booked before counted again";
+    EXPECT_EQ(booked[1].countD, 20)
+        << "booked " << booked[1].countD << ": the 150 booked before counted again";
     EXPECT_EQ(booked[1].countC, 170);
 }
 

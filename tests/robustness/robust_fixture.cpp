@@ -9,9 +9,10 @@ namespace karvel::robust {
 
 soak::TSoakLine Line(int number, int count)
 {
-    soak::TSoakLine line{number, false, {}};
+    soak::TSoakLine line {number, false, {}};
     for (int k = 1; k <= count; ++k)
-        line.terminals.push_back({static_cast<uint8_t>(number * 10 + k), QStringLiteral("Продукт %1.%2").arg(number).arg(k)});
+        line.terminals.push_back({static_cast<uint8_t>(number * 10 + k),
+                                  QStringLiteral("Продукт %1.%2").arg(number).arg(k)});
     return line;
 }
 
@@ -56,7 +57,8 @@ bool RobustTest::StartSim(int line, const QStringList& extra)
     const QString work = home.path() + QStringLiteral("/sim%1").arg(line);
     QDir().mkpath(work);
     auto sim = std::make_unique<test::SimProcess>();
-    const bool started = sim->Start(configDir + QStringLiteral("/Vistam/dosdevices/com%1").arg(line), work, args);
+    const bool started =
+        sim->Start(configDir + QStringLiteral("/Vistam/dosdevices/com%1").arg(line), work, args);
     sims[line] = std::move(sim);
     return started;
 }
@@ -69,8 +71,9 @@ void RobustTest::StartProgram()
     for (int line = 1; line <= 4; ++line) {
         if (core->LineList(line).empty())
             continue;
-        pollers_.push_back(std::make_unique<TLinePoller>(LineTraits(line), core->LineList(line), *settings_,
-                                                          views_[static_cast<size_t>(line - 1)]));
+        pollers_.push_back(std::make_unique<TLinePoller>(LineTraits(line), core->LineList(line),
+                                                         *settings_,
+                                                         views_[static_cast<size_t>(line - 1)]));
         pollers_.back()->Init();
     }
 }

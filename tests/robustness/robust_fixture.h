@@ -27,10 +27,10 @@ public:
     void ShowMessage(const QString& text) override { messages << text; }
     void AccountingTrouble(const QString& text) override { trouble << text; }
 
-    QStringList status;   // one per booked change
-    QStringList states;   // the state window's contents at each show
+    QStringList status; // one per booked change
+    QStringList states; // the state window's contents at each show
     QStringList messages; // message boxes
-    QStringList trouble;  // status-line texts about accounting
+    QStringList trouble; // status-line texts about accounting
 };
 
 class RobustTest : public ::testing::Test {
@@ -39,7 +39,8 @@ protected:
     void TearDown() override;
 
     // The store: these lines, accounting server `progId`.
-    void WriteLines(const std::vector<soak::TSoakLine>& lines, const QString& progId = "KarvelC.DataControlServ");
+    void WriteLines(const std::vector<soak::TSoakLine>& lines,
+                    const QString& progId = "KarvelC.DataControlServ");
     // A simulator for line `line` (its terminals as configured), on COM<line>.
     bool StartSim(int line, const QStringList& extra = {});
     // Start-up of the core and of the polling cycles of the configured lines.
@@ -51,7 +52,10 @@ protected:
     bool Polls(int line, int timeoutMs = 5000);
     TMain_Karvel& Terminal(int line, size_t i) { return *core->LineList(line).at(i); }
     QString ProgramFile(const QString& name) const { return programDir + "/" + name; }
-    std::vector<std::string> LineMessages(int line) const { return views_[static_cast<size_t>(line - 1)].messages; }
+    std::vector<std::string> LineMessages(int line) const
+    {
+        return views_[static_cast<size_t>(line - 1)].messages;
+    }
 
     QTemporaryDir home;
     QString configDir, programDir, storePath;

@@ -1,8 +1,8 @@
 // An accounting server that hangs (stopped with SIGSTOP) and comes back: the operator's
 // status line says so, polling and booking go on meanwhile, and when the server answers
 // again every booked change reaches it.
-#include "robust_fixture.h"
 #include "robust_bookings.h"
+#include "robust_fixture.h"
 
 #include "soak_ledger.h"
 #include "soak_server.h"
@@ -20,27 +20,32 @@ TEST_F(RobustTest, AHungAccountingServerHoldsNothingUpAndLosesNothing)
     ASSERT_TRUE(StartSim(1, {"--cycle-ms", "2000"}));
     StartProgram();
     ASSERT_TRUE(listener.messages.isEmpty()) << listener.messages.join(" / ").toStdString();
-    ASSERT_TRUE(test::WaitUntil([&] { return !soak::ReadMemoLog(home.path() + "/memo.log").empty(); }, 20000));
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return !soak::ReadMemoLog(home.path() + "/memo.log").empty(); }, 20000));
 
     server.Freeze();
     const qsizetype bookedBefore = listener.status.size();
-    ASSERT_TRUE(test::WaitUntil([&] { return !listener.trouble.isEmpty(); }, 20000)) << "the operator is told";
-    EXPECT_TRUE(listener.trouble.first().contains(kNoReplyPart)) << listener.trouble.first().toStdString();
+    ASSERT_TRUE(test::WaitUntil([&] { return !listener.trouble.isEmpty(); }, 20000))
+        << "the operator is told";
+    EXPECT_TRUE(listener.trouble.first().contains(kNoReplyPart))
+        << listener.trouble.first().toStdString();
     EXPECT_TRUE(Polls(1)) << "polling goes on while the server hangs";
     EXPECT_TRUE(test::WaitUntil([&] { return listener.status.size() >= bookedBefore + 3; }, 20000))
         << "changes are still booked (into the journal)";
     EXPECT_GT(core->AccountServer()->Waiting(), 0u);
 
     server.Thaw();
-    ASSERT_TRUE(test::WaitUntil([&] { return core->AccountServer()->Waiting() == 0 && !core->AccountServer()->Sending(); },
-                                30000))
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return core->AccountServer()->Waiting() == 0 && !core->AccountServer()->Sending(); },
+        30000))
         << "the journal drains";
     StopProgram(); // no booking after this point
     const auto memo = soak::ReadMemoLog(home.path() + "/memo.log");
     const TBookingSums program = SumsOfStatus(listener.status);
     const TBookingSums server_ = SumsOfMemo(memo);
     for (const auto& [net, sum] : program.raw)
-        EXPECT_GE(server_.raw.count(net) ? server_.raw.at(net) : 0, sum) << "terminal " << net << ": nothing lost";
+        EXPECT_GE(server_.raw.count(net) ? server_.raw.at(net) : 0, sum)
+            << "terminal " << net << ": nothing lost";
 }
 
 // A call that timed out while the server hung is still carried out when the server wakes
@@ -53,15 +58,18 @@ TEST_F(RobustTest, DISABLED_AChangeWhoseCallTimedOutIsNotBookedTwice)
     WriteLines({Line(1, 2)});
     ASSERT_TRUE(StartSim(1, {"--cycle-ms", "2000"}));
     StartProgram();
-    ASSERT_TRUE(test::WaitUntil([&] { return !soak::ReadMemoLog(home.path() + "/memo.log").empty(); }, 20000));
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return !soak::ReadMemoLog(home.path() + "/memo.log").empty(); }, 20000));
     server.Freeze();
     ASSERT_TRUE(test::WaitUntil([&] { return !listener.trouble.isEmpty(); }, 20000));
     server.Thaw();
-    ASSERT_TRUE(test::WaitUntil([&] { return core->AccountServer()->Waiting() == 0 && !core->AccountServer()->Sending(); },
-                                30000));
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return core->AccountServer()->Waiting() == 0 && !core->AccountServer()->Sending(); },
+        30000));
     StopProgram();
     test::RunFor(500);
-    EXPECT_EQ(soak::ReadMemoLog(home.path() + "/memo.log").size(), static_cast<size_t>(listener.status.size()));
+    EXPECT_EQ(soak::ReadMemoLog(home.path() + "/memo.log").size(),
+              static_cast<size_t>(listener.status.size()));
 }
 
 } // namespace

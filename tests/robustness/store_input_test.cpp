@@ -32,10 +32,14 @@ TEST_F(RobustTest, ABrokenStoreIsReportedLeftAloneAndTheReadableLinesArePolled)
         const char* messagePart; // what the message box must name
         bool line1Polled;
     } cases[] = {
-        {"garbage", [](const QString& path) { WriteAll(path, QByteArray("\x01\xFFgarbage\x00[[[\n\"=\n", 17)); },
+        {"garbage",
+         [](const QString& path) {
+             WriteAll(path, QByteArray("\x01\xFFgarbage\x00[[[\n\"=\n", 17));
+         },
          "Karvel_net.reg", false},
         {"binary noise after a good header",
-         [](const QString& path) { WriteAll(path, ReadAll(path) + QByteArray(64, '\xA5')); }, "Karvel_net.reg", false},
+         [](const QString& path) { WriteAll(path, ReadAll(path) + QByteArray(64, '\xA5')); },
+         "Karvel_net.reg", false},
         {"a network number stored as a string",
          [](const QString& path) {
              TConfigStore store(path);
@@ -46,7 +50,8 @@ TEST_F(RobustTest, ABrokenStoreIsReportedLeftAloneAndTheReadableLinesArePolled)
         {"a missing terminal type",
          [](const QString& path) {
              QByteArray text = ReadAll(path);
-             const qsizetype at = text.indexOf("[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Line2]");
+             const qsizetype at =
+                 text.indexOf("[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Line2]");
              ASSERT_GE(at, 0);
              const qsizetype value = text.indexOf("\"TerminalType\"", at);
              text.remove(value, text.indexOf('\n', value) - value + 1);
@@ -69,7 +74,8 @@ TEST_F(RobustTest, ABrokenStoreIsReportedLeftAloneAndTheReadableLinesArePolled)
         ASSERT_FALSE(listener.messages.isEmpty()) << "the operator is told";
         EXPECT_TRUE(listener.messages.join(" / ").contains(QString::fromLatin1(c.messagePart)))
             << listener.messages.join(" / ").toStdString();
-        EXPECT_EQ(ReadAll(storePath), spoiled) << "the store is never rewritten over what it could not read";
+        EXPECT_EQ(ReadAll(storePath), spoiled)
+            << "the store is never rewritten over what it could not read";
         if (c.line1Polled)
             EXPECT_TRUE(Polls(1)) << "the line read before the bad value is polled";
         else

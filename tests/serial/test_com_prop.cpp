@@ -40,7 +40,7 @@ struct RecordCase {
     TStopbits stop;
 };
 
-class ComPropWrite : public ::testing::TestWithParam<RecordCase> {};
+class ComPropWrite : public ::testing::TestWithParam<RecordCase> { };
 
 TEST_P(ComPropWrite, TakesRateByExactMatchAndTheCodes)
 {
@@ -62,20 +62,26 @@ TEST_P(ComPropWrite, TakesRateByExactMatchAndTheCodes)
 
 INSTANTIATE_TEST_SUITE_P(
     Records, ComPropWrite,
-    ::testing::Values(
-        RecordCase {4800, 8, 0, 0, TBaudRate::br4800, TByteSize::bs8, TParity::ptNONE, TStopbits::sb1BITS},
-        RecordCase {250000, 8, 0, 0, TBaudRate::br110, TByteSize::bs8, TParity::ptNONE, TStopbits::sb1BITS},
-        RecordCase {14400, 5, 3, 1, TBaudRate::br14400, TByteSize::bs5, TParity::ptMARK, TStopbits::sb1HALFBITS},
-        RecordCase {56000, 9, 4, 2, TBaudRate::br56000, TByteSize::bs9, TParity::ptSPACE, TStopbits::sb2BITS},
-        RecordCase {19201, 7, 1, 0, TBaudRate::br110, TByteSize::bs7, TParity::ptODD, TStopbits::sb1BITS},
-        // Codes outside the enumerations never become invalid values.
-        RecordCase {115200, 12, 9, 7, TBaudRate::br115200, TByteSize::bs9, TParity::ptSPACE, TStopbits::sb2BITS},
-        RecordCase {9600, 0, 0, 0, TBaudRate::br9600, TByteSize::bs5, TParity::ptNONE, TStopbits::sb1BITS}));
+    ::testing::Values(RecordCase {4800, 8, 0, 0, TBaudRate::br4800, TByteSize::bs8, TParity::ptNONE,
+                                  TStopbits::sb1BITS},
+                      RecordCase {250000, 8, 0, 0, TBaudRate::br110, TByteSize::bs8,
+                                  TParity::ptNONE, TStopbits::sb1BITS},
+                      RecordCase {14400, 5, 3, 1, TBaudRate::br14400, TByteSize::bs5,
+                                  TParity::ptMARK, TStopbits::sb1HALFBITS},
+                      RecordCase {56000, 9, 4, 2, TBaudRate::br56000, TByteSize::bs9,
+                                  TParity::ptSPACE, TStopbits::sb2BITS},
+                      RecordCase {19201, 7, 1, 0, TBaudRate::br110, TByteSize::bs7, TParity::ptODD,
+                                  TStopbits::sb1BITS},
+                      // Codes outside the enumerations never become invalid values.
+                      RecordCase {115200, 12, 9, 7, TBaudRate::br115200, TByteSize::bs9,
+                                  TParity::ptSPACE, TStopbits::sb2BITS},
+                      RecordCase {9600, 0, 0, 0, TBaudRate::br9600, TByteSize::bs5, TParity::ptNONE,
+                                  TStopbits::sb1BITS}));
 
 TEST(ComProp, EveryRateOfTheTableSurvivesTheRecord)
 {
-    const uint32_t rates[] = {110, 300, 600, 1200, 2400, 4800, 9600, 14400,
-                              19200, 38400, 56000, 57600, 115200};
+    const uint32_t rates[] = {110,   300,   600,   1200,  2400,  4800,  9600,
+                              14400, 19200, 38400, 56000, 57600, 115200};
     for (int i = 0; i < kBaudRateCount; ++i) {
         TComProp prop;
         prop.SetBaudRate(static_cast<TBaudRate>(i));

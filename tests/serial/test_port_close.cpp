@@ -28,8 +28,7 @@ public:
                   std::abort();
               }
           })
-    {
-    }
+    { }
     ~Watchdog()
     {
         done_ = true;

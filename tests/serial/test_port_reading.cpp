@@ -61,8 +61,8 @@ TEST_F(ComPortReading, NothingIsDeliveredBeforeReadActive)
     EXPECT_TRUE(port.PutClearEvents()) << "a held reader reports no silence either";
     port.SetReadActive(true);
     ASSERT_TRUE(PumpUntil([&] { return DataBytes() == 2; }));
-    EXPECT_EQ(got[0].bytes, std::vector<uint8_t>{0x11});
-    EXPECT_EQ(got[1].bytes, std::vector<uint8_t>{0x22});
+    EXPECT_EQ(got[0].bytes, std::vector<uint8_t> {0x11});
+    EXPECT_EQ(got[1].bytes, std::vector<uint8_t> {0x22});
 }
 
 TEST_F(ComPortReading, EveryByteIsOneDeliveryOnTheMainThread)
@@ -178,7 +178,8 @@ TEST_F(ComPortReading, HungUpLineIsSilenceWithoutSpinning)
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &before);
     PumpFor(500);
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &after);
-    const double cpuMs = (after.tv_sec - before.tv_sec) * 1e3 + (after.tv_nsec - before.tv_nsec) / 1e6;
+    const double cpuMs =
+        (after.tv_sec - before.tv_sec) * 1e3 + (after.tv_nsec - before.tv_nsec) / 1e6;
     EXPECT_LT(cpuMs, 200.0) << "a reader polling a dead line in a loop would use all 500 ms";
     EXPECT_EQ(got.size(), 2u);
     const uint8_t byte = 0;

@@ -20,9 +20,15 @@ using test::PtyPair;
 
 TEST(ComPortNames, PlatformNamesOfThePortNumber)
 {
-    struct Case { int number; const char* full; const char* shortName; };
-    const Case cases[] = {{3, "\\\\.\\COM3", "COM3"}, {1, "\\\\.\\COM1", "COM1"},
-                          {12, "\\\\.\\COM12", "COM12"}, {256, "\\\\.\\COM256", "COM256"}};
+    struct Case {
+        int number;
+        const char* full;
+        const char* shortName;
+    };
+    const Case cases[] = {{3, "\\\\.\\COM3", "COM3"},
+                          {1, "\\\\.\\COM1", "COM1"},
+                          {12, "\\\\.\\COM12", "COM12"},
+                          {256, "\\\\.\\COM256", "COM256"}};
     for (const Case& c : cases) {
         TComPort port;
         port.SetComNumber(c.number);
@@ -67,8 +73,10 @@ TEST(ComPortBuffer, InBufSizeIsTakenOnlyWhileClosedAndUsable)
     PtyPair pty;
     links.Link(1, pty.SlavePath());
     TComPort port;
-    const struct { uint32_t value; uint32_t expected; } closed[] = {
-        {0, 255}, {1, 255}, {2, 2}, {64, 64}, {0, 64}};
+    const struct {
+        uint32_t value;
+        uint32_t expected;
+    } closed[] = {{0, 255}, {1, 255}, {2, 2}, {64, 64}, {0, 64}};
     for (const auto& c : closed) {
         port.SetInBufSize(c.value);
         EXPECT_EQ(port.InBufSize(), c.expected) << c.value;
@@ -142,14 +150,26 @@ TEST(ComPortLine, EveryTableRateReachesTheKernel)
 
 TEST(ComPortLine, RecordMapsToTermiosFraming)
 {
-    struct Case { TByteSize size; TParity parity; TStopbits stop; uint32_t rate; bool ok;
-                  tcflag_t cflag; speed_t speed; uint32_t arbitrary; };
+    struct Case {
+        TByteSize size;
+        TParity parity;
+        TStopbits stop;
+        uint32_t rate;
+        bool ok;
+        tcflag_t cflag;
+        speed_t speed;
+        uint32_t arbitrary;
+    };
     const Case cases[] = {
         {TByteSize::bs8, TParity::ptNONE, TStopbits::sb1BITS, 19200, true, CS8, B19200, 0},
-        {TByteSize::bs7, TParity::ptEVEN, TStopbits::sb2BITS, 9600, true, CS7 | PARENB | CSTOPB, B9600, 0},
-        {TByteSize::bs6, TParity::ptODD, TStopbits::sb1BITS, 110, true, CS6 | PARENB | PARODD, B110, 0},
-        {TByteSize::bs8, TParity::ptMARK, TStopbits::sb1BITS, 14400, true, CS8 | PARENB | PARODD | CMSPAR, 0, 14400},
-        {TByteSize::bs5, TParity::ptSPACE, TStopbits::sb1HALFBITS, 56000, true, CS5 | PARENB | CMSPAR | CSTOPB, 0, 56000},
+        {TByteSize::bs7, TParity::ptEVEN, TStopbits::sb2BITS, 9600, true, CS7 | PARENB | CSTOPB,
+         B9600, 0},
+        {TByteSize::bs6, TParity::ptODD, TStopbits::sb1BITS, 110, true, CS6 | PARENB | PARODD, B110,
+         0},
+        {TByteSize::bs8, TParity::ptMARK, TStopbits::sb1BITS, 14400, true,
+         CS8 | PARENB | PARODD | CMSPAR, 0, 14400},
+        {TByteSize::bs5, TParity::ptSPACE, TStopbits::sb1HALFBITS, 56000, true,
+         CS5 | PARENB | CMSPAR | CSTOPB, 0, 56000},
         {TByteSize::bs9, TParity::ptNONE, TStopbits::sb1BITS, 19200, false, 0, 0, 0},
         {TByteSize::bs8, TParity::ptNONE, TStopbits::sb1HALFBITS, 19200, false, 0, 0, 0}};
     const tcflag_t mask = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;

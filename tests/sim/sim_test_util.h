@@ -3,8 +3,8 @@
 // the bytes the simulator sends.
 
 #include "com_vistam.h"
-#include "sim_feed_port.h"
 #include "sim_faults.h"
+#include "sim_feed_port.h"
 
 #include <cstdint>
 #include <span>
@@ -40,6 +40,9 @@ private:
     TComVistam framing_;
 };
 
-inline Bytes Frame(const Bytes& packet) { return FramePacket(packet); }
+inline Bytes Frame(const Bytes& packet)
+{
+    return FramePacket(packet);
+}
 
 } // namespace karvel::sim::test

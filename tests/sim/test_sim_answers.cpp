@@ -1,8 +1,8 @@
 // The terminals' answers, byte for byte on the wire.
 
 #include "sim_line.h"
-#include "sim_test_util.h"
 #include "sim_terminal.h"
+#include "sim_test_util.h"
 
 #include "bcd.h"
 
@@ -18,7 +18,10 @@ TerminalConfig Config(uint8_t net, Model model, int decimals = 2, uint32_t porti
     return {net, model, "Пшеница", decimals, portion};
 }
 
-Bytes Wire(const Answer& a) { return a.packet.empty() ? Bytes{} : Frame(a.packet); }
+Bytes Wire(const Answer& a)
+{
+    return a.packet.empty() ? Bytes {} : Frame(a.packet);
+}
 
 struct FrameCase {
     const char* what;
@@ -29,11 +32,14 @@ struct FrameCase {
 TEST(SimAnswers, PacketsAreFramedByteForByte)
 {
     const FrameCase cases[] = {
-        {"weight 123.45", SimTerminal::WeightPacket(1, 12345, 2),
+        {"weight 123.45",
+         SimTerminal::WeightPacket(1, 12345, 2),
          {0xFF, 0x01, 0xC3, 0x45, 0x23, 0x01, 0x02, 0x00, 0xFF, 0xFF}},
-        {"negative weight sets bit 7 of the format byte", SimTerminal::WeightPacket(5, -25, 2),
+        {"negative weight sets bit 7 of the format byte",
+         SimTerminal::WeightPacket(5, -25, 2),
          {0xFF, 0x05, 0xC3, 0x25, 0x00, 0x00, 0x82, 0x3E, 0xFF, 0xFF}},
-        {"counter C, ten digits least significant first", SimTerminal::CounterPacket(5, 1, 1234567890),
+        {"counter C, ten digits least significant first",
+         SimTerminal::CounterPacket(5, 1, 1234567890),
          {0xFF, 0x05, 0xC8, 0x01, 0x90, 0x78, 0x56, 0x34, 0x12, 0xFD, 0xFF, 0xFF}},
     };
     for (const auto& c : cases)
@@ -43,7 +49,7 @@ TEST(SimAnswers, PacketsAreFramedByteForByte)
 TEST(SimAnswers, WeightAnswerCarriesTheHopperWeightAndDecimals)
 {
     SimTerminal t(Config(5, Model::KR200, 3), 1000, 7, 0);
-    const Answer a = t.Respond(Bytes{5, 0xC3}, 100);
+    const Answer a = t.Respond(Bytes {5, 0xC3}, 100);
     ASSERT_EQ(a.packet.size(), 6u);
     EXPECT_EQ(a.packet[0], 5);
     EXPECT_EQ(a.packet[1], 0xC3);
@@ -56,24 +62,31 @@ TEST(SimAnswers, StoppedTerminalsShowTheirSignals)
     // A stopped terminal has both gates closed; faults, blocks and a full outlet show.
     SimTerminal kr200(Config(5, Model::KR200), 1000, 1, 0);
     SimTerminal kr100(Config(6, Model::KR100), 1000, 1, 0);
-    EXPECT_EQ(Wire(kr200.Respond(Bytes{5, 0xDF, 0}, 0)), (Bytes{0xFF, 0x05, 0xDF, 0x5E, 0xFF, 0xFF}));
-    EXPECT_EQ(Wire(kr100.Respond(Bytes{6, 0xDF, 0}, 0)).size(), 6u);
+    EXPECT_EQ(Wire(kr200.Respond(Bytes {5, 0xDF, 0}, 0)),
+              (Bytes {0xFF, 0x05, 0xDF, 0x5E, 0xFF, 0xFF}));
+    EXPECT_EQ(Wire(kr100.Respond(Bytes {6, 0xDF, 0}, 0)).size(), 6u);
     kr200.Cycle().RaiseError();
-    kr200.Respond(Bytes{5, 0xDF, 2}, 0); // block the loading cycle
+    kr200.Respond(Bytes {5, 0xDF, 2}, 0); // block the loading cycle
     kr200.Cycle().SetOutletFull(true);
     kr100.Cycle().RaiseError();
 
-    EXPECT_EQ(Wire(kr200.Respond(Bytes{5, 0xBF}, 10)), (Bytes{0xFF, 0x05, 0xBF, 0x08, 0xDE, 0xFF, 0xFF}));
+    EXPECT_EQ(Wire(kr200.Respond(Bytes {5, 0xBF}, 10)),
+              (Bytes {0xFF, 0x05, 0xBF, 0x08, 0xDE, 0xFF, 0xFF}));
     // KR-200: output 0 (fault) and 3 (blocked), sixteen outputs not inverted.
-    EXPECT_EQ(Wire(kr200.Respond(Bytes{5, 0xC5}, 10)), (Bytes{0xFF, 0x05, 0xC5, 0x09, 0x00, 0x62, 0xFF, 0xFF}));
+    EXPECT_EQ(Wire(kr200.Respond(Bytes {5, 0xC5}, 10)),
+              (Bytes {0xFF, 0x05, 0xC5, 0x09, 0x00, 0x62, 0xFF, 0xFF}));
     // KR-200: inputs 0 and 1 (gates closed) and 15 (outlet full).
-    EXPECT_EQ(Wire(kr200.Respond(Bytes{5, 0xC4}, 10)), (Bytes{0xFF, 0x05, 0xC4, 0x03, 0x80, 0x72, 0xFF, 0xFF}));
+    EXPECT_EQ(Wire(kr200.Respond(Bytes {5, 0xC4}, 10)),
+              (Bytes {0xFF, 0x05, 0xC4, 0x03, 0x80, 0x72, 0xFF, 0xFF}));
     // KR-100: only output 7 (fault) active, sent inverted in one byte.
-    EXPECT_EQ(Wire(kr100.Respond(Bytes{6, 0xC5}, 10)), (Bytes{0xFF, 0x06, 0xC5, 0x7F, 0x94, 0xFF, 0xFF}));
+    EXPECT_EQ(Wire(kr100.Respond(Bytes {6, 0xC5}, 10)),
+              (Bytes {0xFF, 0x06, 0xC5, 0x7F, 0x94, 0xFF, 0xFF}));
     // KR-100: input 6 is high while the outlet is not full, low when it is.
-    EXPECT_EQ(Wire(kr100.Respond(Bytes{6, 0xC4}, 10)), (Bytes{0xFF, 0x06, 0xC4, 0x43, 0x00, 0x08, 0xFF, 0xFF}));
+    EXPECT_EQ(Wire(kr100.Respond(Bytes {6, 0xC4}, 10)),
+              (Bytes {0xFF, 0x06, 0xC4, 0x43, 0x00, 0x08, 0xFF, 0xFF}));
     kr100.Cycle().SetOutletFull(true);
-    EXPECT_EQ(Wire(kr100.Respond(Bytes{6, 0xC4}, 10)), (Bytes{0xFF, 0x06, 0xC4, 0x03, 0x00, 0xC8, 0xFF, 0xFF}));
+    EXPECT_EQ(Wire(kr100.Respond(Bytes {6, 0xC4}, 10)),
+              (Bytes {0xFF, 0x06, 0xC4, 0x03, 0x00, 0xC8, 0xFF, 0xFF}));
 }
 
 TEST(SimAnswers, CountersAreTheCyclesCountersInTenBcdDigits)
@@ -85,13 +98,14 @@ TEST(SimAnswers, CountersAreTheCyclesCountersInTenBcdDigits)
     const struct {
         uint8_t number;
         uint64_t value;
-    } expected[] = {{1, c.C}, {3, c.n}, {4, c.E}, {6, c.d}, {8, c.P}, {9, c.t}, {0, 0}, {2, 0}, {5, 0}, {7, 0}};
+    } expected[] = {{1, c.C}, {3, c.n}, {4, c.E}, {6, c.d}, {8, c.P},
+                    {9, c.t}, {0, 0},   {2, 0},   {5, 0},   {7, 0}};
     for (const auto& e : expected) {
-        const Answer a = t.Respond(Bytes{5, 0xC8, e.number}, 1050);
+        const Answer a = t.Respond(Bytes {5, 0xC8, e.number}, 1050);
         EXPECT_EQ(a.packet, SimTerminal::CounterPacket(5, e.number, e.value)) << int(e.number);
         EXPECT_EQ(karvel::BCD5B(a.packet, 3), static_cast<int64_t>(e.value)) << int(e.number);
     }
-    EXPECT_TRUE(t.Respond(Bytes{5, 0xC8, 10}, 1050).packet.empty()) << "no counter above 9";
+    EXPECT_TRUE(t.Respond(Bytes {5, 0xC8, 10}, 1050).packet.empty()) << "no counter above 9";
     EXPECT_EQ(c.C, t.Cycle().PassedRaw());
     EXPECT_EQ(c.t, 1u) << "a 100 ms cycle reads 0.1 s";
 }
@@ -100,28 +114,31 @@ TEST(SimAnswers, OnlyWellFormedRequestsAreAnswered)
 {
     SimTerminal t(Config(5, Model::KR200), 1000, 1, 0);
     const Bytes unanswered[] = {
-        {5},                 // no code
-        {5, 0x42},           // unknown code
-        {5, 0xC3, 0x00},     // weight request with a stray byte (e.g. an echoed answer)
-        {5, 0xC8},           // counter without its number
-        {5, 0xDF},           // command without its number (an echoed acknowledgement)
-        {5, 0xB4},           // write without the parameters (an echoed acknowledgement)
-        {5, 0xB4, 0x00, 0x05, 0x00, 0x25, 0x00, 0x30, 0x00, 0x00, 0x01, 0x00, 0x00, 0x50, 0x00, 0x00, 0x20, 0x0A},
+        {5}, // no code
+        {5, 0x42}, // unknown code
+        {5, 0xC3, 0x00}, // weight request with a stray byte (e.g. an echoed answer)
+        {5, 0xC8}, // counter without its number
+        {5, 0xDF}, // command without its number (an echoed acknowledgement)
+        {5, 0xB4}, // write without the parameters (an echoed acknowledgement)
+        {5, 0xB4, 0x00, 0x05, 0x00, 0x25, 0x00, 0x30, 0x00, 0x00, 0x01, 0x00, 0x00, 0x50, 0x00,
+         0x00, 0x20, 0x0A},
     };
     for (const Bytes& request : unanswered)
-        EXPECT_TRUE(t.Respond(request, 0).packet.empty()) << karvel::sim::test::Bytes(request).size();
+        EXPECT_TRUE(t.Respond(request, 0).packet.empty())
+            << karvel::sim::test::Bytes(request).size();
     EXPECT_EQ(t.Dosing().portion, 5000u) << "a refused write changes nothing";
 }
 
 TEST(SimAnswers, DosingParametersReadBackAsWritten)
 {
     SimTerminal t(Config(5, Model::KR200), 1000, 1, 0);
-    const Bytes data = {0x00, 0x05, 0x00, 0x25, 0x00, 0x30, 0x00, 0x00, 0x01, 0x00, 0x00, 0x50, 0x00, 0x00, 0x20, 0x00};
+    const Bytes data = {0x00, 0x05, 0x00, 0x25, 0x00, 0x30, 0x00, 0x00,
+                        0x01, 0x00, 0x00, 0x50, 0x00, 0x00, 0x20, 0x00};
     Bytes write = {5, 0xB4};
     write.insert(write.end(), data.begin(), data.end());
-    EXPECT_EQ(Wire(t.Respond(write, 0)), (Bytes{0xFF, 0x05, 0xB4, 0x8F, 0xFF, 0xFF}));
+    EXPECT_EQ(Wire(t.Respond(write, 0)), (Bytes {0xFF, 0x05, 0xB4, 0x8F, 0xFF, 0xFF}));
 
-    const Answer read = t.Respond(Bytes{5, 0xB3}, 0);
+    const Answer read = t.Respond(Bytes {5, 0xB3}, 0);
     Bytes expected = {5, 0xB3};
     expected.insert(expected.end(), data.begin(), data.end());
     EXPECT_EQ(read.packet, expected);

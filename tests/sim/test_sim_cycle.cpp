@@ -36,7 +36,9 @@ TEST(SimCycle, LoadsWeighsAndUnloadsAndCountsEachPortion)
     bool rose = false;
     for (; now < 5 * kCycle; now += 10) {
         cycle.Advance(now);
-        rose = rose || (cycle.CurrentPhase() == Phase::Loading && cycle.WeightRaw() > lastWeight && lastWeight >= 0);
+        rose = rose ||
+            (cycle.CurrentPhase() == Phase::Loading && cycle.WeightRaw() > lastWeight &&
+             lastWeight >= 0);
         lastWeight = cycle.WeightRaw();
         ASSERT_LE(cycle.WeightRaw(), 5020);
         ASSERT_GE(cycle.WeightRaw(), 0);
@@ -57,11 +59,11 @@ TEST(SimCycle, StopMakesTheTerminalIdleAndTheTotalStandStill)
 {
     WeighingCycle cycle(kCycle, 5000, 5, 0);
     int64_t now = 0;
-    EXPECT_EQ(RunFor(cycle, now, 2 * kCycle), (std::set<uint8_t>{kLoading, kUnloading}));
+    EXPECT_EQ(RunFor(cycle, now, 2 * kCycle), (std::set<uint8_t> {kLoading, kUnloading}));
     cycle.Stop();
     const uint64_t total = cycle.Counters().C;
     const int64_t weight = cycle.WeightRaw();
-    EXPECT_EQ(RunFor(cycle, now, 5 * kCycle), std::set<uint8_t>{kStopPause});
+    EXPECT_EQ(RunFor(cycle, now, 5 * kCycle), std::set<uint8_t> {kStopPause});
     EXPECT_EQ(cycle.Counters().C, total);
     EXPECT_EQ(cycle.WeightRaw(), weight) << "the hopper stays as it was";
     EXPECT_EQ(OutputsOf(Model::KR200, cycle) & 0x0700, 0) << "feed and discharge gates closed";
@@ -78,7 +80,7 @@ TEST(SimCycle, BlockHoldsTheNextLoadingUntilRelease)
     cycle.Block();
     RunFor(cycle, now, 2 * kCycle); // the cycle under way finishes, then it waits
     const uint64_t portions = cycle.Counters().n;
-    EXPECT_EQ(RunFor(cycle, now, 3 * kCycle), std::set<uint8_t>{kStopPause});
+    EXPECT_EQ(RunFor(cycle, now, 3 * kCycle), std::set<uint8_t> {kStopPause});
     EXPECT_EQ(cycle.Counters().n, portions);
     EXPECT_TRUE(OutputsOf(Model::KR200, cycle) & (1u << 3)) << "output 3 shows the block";
     cycle.Release();
@@ -93,7 +95,7 @@ TEST(SimCycle, ProductPassOpensBothGatesAndCountsNothing)
     RunFor(cycle, now, kCycle);
     const uint64_t total = cycle.Counters().C;
     cycle.ProductPass();
-    EXPECT_EQ(RunFor(cycle, now, 2 * kCycle), std::set<uint8_t>{0x07});
+    EXPECT_EQ(RunFor(cycle, now, 2 * kCycle), std::set<uint8_t> {0x07});
     EXPECT_EQ(cycle.Counters().C, total);
     EXPECT_GE(cycle.UnweighedRaw(), 2 * 5000u) << "two cycles' worth went through unweighed";
     EXPECT_EQ(OutputsOf(Model::KR200, cycle), (1u << 8) | (1u << 10));
@@ -107,7 +109,7 @@ TEST(SimCycle, ErrorHaltsUntilErrorReset)
     WeighingCycle cycle(kCycle, 5000, 5, 0);
     int64_t now = 0;
     cycle.RaiseError();
-    EXPECT_EQ(RunFor(cycle, now, 2 * kCycle), std::set<uint8_t>{kStopPause});
+    EXPECT_EQ(RunFor(cycle, now, 2 * kCycle), std::set<uint8_t> {kStopPause});
     EXPECT_EQ(cycle.Counters().n, 0u);
     EXPECT_EQ(OutputsOf(Model::KR200, cycle) & 1u, 1u);
     EXPECT_EQ(OutputsOf(Model::KR100, cycle) & (1u << 7), 1u << 7);
@@ -179,7 +181,7 @@ TEST(SimCycle, DfCommandsReachTheCycleByModel)
     // Command 2 blocks the loading cycle on a KR-200 and resets the current cycle on a KR-100.
     SimTerminal kr200({5, Model::KR200, "a", 2, 5000}, kCycle, 1, 0);
     SimTerminal kr100({6, Model::KR100, "b", 2, 5000}, kCycle, 1, 0);
-    const std::vector<uint8_t> block200{5, 0xDF, 2}, block100{6, 0xDF, 2};
+    const std::vector<uint8_t> block200 {5, 0xDF, 2}, block100 {6, 0xDF, 2};
     kr200.Respond(block200, 0);
     kr100.Respond(block100, 0);
     EXPECT_TRUE(kr200.Cycle().Blocked());
@@ -190,12 +192,13 @@ TEST(SimCycle, DfCommandsReachTheCycleByModel)
         uint8_t command;
         bool running, passing, blocked, error;
     } steps[] = {
-        {0, false, false, true, false}, {1, true, false, true, false}, {3, true, false, false, false},
-        {4, true, true, false, false},  {1, true, false, false, false}, {9, true, false, false, false},
+        {0, false, false, true, false}, {1, true, false, true, false},
+        {3, true, false, false, false}, {4, true, true, false, false},
+        {1, true, false, false, false}, {9, true, false, false, false},
     };
     for (const auto& s : steps) {
-        const std::vector<uint8_t> request{5, 0xDF, s.command};
-        EXPECT_EQ(kr200.Respond(request, 0).packet, (std::vector<uint8_t>{5, 0xDF}));
+        const std::vector<uint8_t> request {5, 0xDF, s.command};
+        EXPECT_EQ(kr200.Respond(request, 0).packet, (std::vector<uint8_t> {5, 0xDF}));
         EXPECT_EQ(kr200.Cycle().Running(), s.running) << int(s.command);
         EXPECT_EQ(kr200.Cycle().Passing(), s.passing) << int(s.command);
         EXPECT_EQ(kr200.Cycle().Blocked(), s.blocked) << int(s.command);

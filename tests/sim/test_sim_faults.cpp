@@ -25,7 +25,8 @@ Bytes Session(const FaultRates& rates, uint64_t seed)
 {
     SimLine line(LineOf(rates, seed), 0);
     Bytes wire;
-    const Bytes requests[] = {{5, 0xC3}, {6, 0xC4}, {5, 0xC8, 1}, {6, 0xBF}, {5, 0xC5}, {6, 0xC8, 6}};
+    const Bytes requests[] = {{5, 0xC3}, {6, 0xC4}, {5, 0xC8, 1},
+                              {6, 0xBF}, {5, 0xC5}, {6, 0xC8, 6}};
     for (int round = 0; round < 40; ++round) {
         for (const Bytes& r : requests) {
             for (const auto& answer : line.Receive(Frame(r), round * 37))
@@ -37,19 +38,19 @@ Bytes Session(const FaultRates& rates, uint64_t seed)
 
 TEST(SimFaults, SameSeedSameBytesOtherSeedOtherBytes)
 {
-    const FaultRates rates{0.1, 0.1, 0.1, 0.1};
+    const FaultRates rates {0.1, 0.1, 0.1, 0.1};
     const Bytes first = Session(rates, 42);
     EXPECT_EQ(first, Session(rates, 42));
     EXPECT_NE(first, Session(rates, 43));
-    EXPECT_NE(first, Session(FaultRates{}, 42));
+    EXPECT_NE(first, Session(FaultRates {}, 42));
 }
 
 struct FaultCase {
     const char* what;
     FaultRates rates;
-    size_t packets;       // delivered to the master out of one answer
-    size_t errors;        // framing errors the master sees
-    bool ownNet;          // the delivered packet carries the asked network number
+    size_t packets; // delivered to the master out of one answer
+    size_t errors; // framing errors the master sees
+    bool ownNet; // the delivered packet carries the asked network number
 };
 
 TEST(SimFaults, EachFaultShowsOnTheWire)

@@ -24,15 +24,15 @@ struct Poller {
 
     Poller(SimLine& l, karvel::TMain_Karvel& t) : line(l), terminal(t)
     {
-        terminal.FOnChangeCount = [this](uint8_t, double countD, double, const std::string&, const std::string&) {
-            booked += countD;
-        };
+        terminal.FOnChangeCount = [this](uint8_t, double countD, double, const std::string&,
+                                         const std::string&) { booked += countD; };
     }
     void Exchanges(int count)
     {
         for (int i = 0; i < count; ++i, now += kExchangeMs) {
             MasterDecoder master;
-            const Bytes request(terminal.OutArray.begin(), terminal.OutArray.begin() + terminal.OutCol);
+            const Bytes request(terminal.OutArray.begin(),
+                                terminal.OutArray.begin() + terminal.OutCol);
             for (const auto& answer : line.Receive(Frame(request), now))
                 master.Feed(answer);
             if (master.packets.size() == 1)
@@ -52,11 +52,11 @@ TEST(SimMaster, BookedChangesAddUpToWhatPassed)
     karvel::TMain_Karvel terminal(5, "Пшеница", true);
     Poller poll(line, terminal);
 
-    poll.Exchanges(60);                      // the first stable total is the baseline
+    poll.Exchanges(60); // the first stable total is the baseline
     const double baseline = terminal.c_old;
-    poll.Exchanges(400);                     // six seconds of weighing
+    poll.Exchanges(400); // six seconds of weighing
     terminal.Command_Stop();
-    poll.Exchanges(100);                     // stopped: the total stands still and is booked
+    poll.Exchanges(100); // stopped: the total stands still and is booked
     const SimTerminal& sim = *line.Find(5);
     EXPECT_FALSE(sim.Cycle().Running());
     EXPECT_GT(sim.Cycle().Counters().n, 8u);
@@ -81,19 +81,19 @@ TEST(SimMaster, TabSignalsReachTheMastersEdgeEvents)
     p200.Exchanges(10);
     p100.Exchanges(10);
     EXPECT_TRUE(acts200.empty());
-    EXPECT_EQ(acts100, std::vector<int>{0}) << "input 6 is high while the outlet is free";
+    EXPECT_EQ(acts100, std::vector<int> {0}) << "input 6 is high while the outlet is free";
 
     line.Control("outlet all on", p200.now);
     line.Control("error 5", p200.now);
     p200.Exchanges(10);
     p100.Exchanges(10);
-    EXPECT_EQ(acts200, (std::vector<int>{1, 2})) << "input 15 yellow, output 0 red";
-    EXPECT_EQ(acts100, (std::vector<int>{0, 1})) << "input 6 falls: yellow";
+    EXPECT_EQ(acts200, (std::vector<int> {1, 2})) << "input 15 yellow, output 0 red";
+    EXPECT_EQ(acts100, (std::vector<int> {0, 1})) << "input 6 falls: yellow";
     EXPECT_TRUE(kr100.Input[6] == false);
 
     kr200.Command_Pause(); // block the loading cycle: output 3
     p200.Exchanges(12);
-    EXPECT_EQ(acts200, (std::vector<int>{1, 2, 1}));
+    EXPECT_EQ(acts200, (std::vector<int> {1, 2, 1}));
     EXPECT_TRUE(kr200.Output[3]);
 }
 

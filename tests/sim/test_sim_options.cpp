@@ -8,12 +8,16 @@ using namespace karvel::sim;
 
 namespace {
 
-ParsedOptions Parse(std::vector<std::string> args) { return ParseOptions(args, "/cfg", "/home/u"); }
+ParsedOptions Parse(std::vector<std::string> args)
+{
+    return ParseOptions(args, "/cfg", "/home/u");
+}
 
 TEST(SimOptions, TerminalsFromSpecsAndLists)
 {
-    const auto p = Parse({"--terminal", "5:KR200:Пшеница", "--terminal=6:kr-100:Ячмень:75.5:1", "--model", "KR100",
-                          "--terminals", "7,8", "--portion", "20", "--decimals", "3"});
+    const auto p =
+        Parse({"--terminal", "5:KR200:Пшеница", "--terminal=6:kr-100:Ячмень:75.5:1", "--model",
+               "KR100", "--terminals", "7,8", "--portion", "20", "--decimals", "3"});
     ASSERT_EQ(p.error, "");
     ASSERT_EQ(p.options.terminals.size(), 4u);
     const auto& t = p.options.terminals;
@@ -28,14 +32,16 @@ TEST(SimOptions, TerminalsFromSpecsAndLists)
     EXPECT_EQ(t[2].net, 7);
     EXPECT_EQ(t[2].model, Model::KR100);
     EXPECT_EQ(t[2].product, "Продукт 7");
-    EXPECT_EQ(p.options.signalNets, std::vector<uint8_t>{5});
+    EXPECT_EQ(p.options.signalNets, std::vector<uint8_t> {5});
 }
 
 TEST(SimOptions, PortTimingFaultsAndPaths)
 {
-    const auto p = Parse({"--terminals", "1,2", "--com", "3", "--baud", "9600", "--delay-ms", "20", "--cycle-ms", "400",
-                          "--seed", "77", "--drop", "0.1", "--corrupt", "0.2", "--noise", "0.3", "--wrong-net", "0.4",
-                          "--silent", "2", "--signal-nets", "1,2", "--no-pace", "--record", "~/rec.jsonl", "-v"});
+    const auto p = Parse({"--terminals", "1,2",      "--com",       "3",   "--baud",        "9600",
+                          "--delay-ms",  "20",       "--cycle-ms",  "400", "--seed",        "77",
+                          "--drop",      "0.1",      "--corrupt",   "0.2", "--noise",       "0.3",
+                          "--wrong-net", "0.4",      "--silent",    "2",   "--signal-nets", "1,2",
+                          "--no-pace",   "--record", "~/rec.jsonl", "-v"});
     ASSERT_EQ(p.error, "");
     const SimOptions& o = p.options;
     EXPECT_EQ(o.link, "/cfg/Vistam/dosdevices/com3");
@@ -45,8 +51,8 @@ TEST(SimOptions, PortTimingFaultsAndPaths)
     EXPECT_EQ(o.seed, 77u);
     EXPECT_DOUBLE_EQ(o.faults.drop, 0.1);
     EXPECT_DOUBLE_EQ(o.faults.wrongNet, 0.4);
-    EXPECT_EQ(o.silent, std::vector<uint8_t>{2});
-    EXPECT_EQ(o.signalNets, (std::vector<uint8_t>{1, 2}));
+    EXPECT_EQ(o.silent, std::vector<uint8_t> {2});
+    EXPECT_EQ(o.signalNets, (std::vector<uint8_t> {1, 2}));
     EXPECT_EQ(o.pace, false);
     EXPECT_EQ(o.record, "/home/u/rec.jsonl");
     EXPECT_TRUE(o.verbose);

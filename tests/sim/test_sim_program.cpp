@@ -37,7 +37,7 @@ public:
             dup2(out[1], STDOUT_FILENO);
             close(out[0]);
             close(out[1]);
-            std::vector<char*> argv{const_cast<char*>(KARVEL_SIM_PATH)};
+            std::vector<char*> argv {const_cast<char*>(KARVEL_SIM_PATH)};
             for (const auto& a : args)
                 argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
@@ -61,7 +61,7 @@ public:
     {
         std::string line;
         char c;
-        pollfd p{out_, POLLIN, 0};
+        pollfd p {out_, POLLIN, 0};
         while (poll(&p, 1, 2000) > 0 && read(out_, &c, 1) == 1 && c != '\n')
             line += c;
         return line;
@@ -93,7 +93,7 @@ class Pty {
 public:
     explicit Pty(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK))
     {
-        termios tio{};
+        termios tio {};
         if (fd_ >= 0 && tcgetattr(fd_, &tio) == 0) {
             cfmakeraw(&tio);
             tcsetattr(fd_, TCSANOW, &tio);
@@ -114,7 +114,7 @@ public:
         MasterDecoder master;
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
         while (master.packets.empty() && std::chrono::steady_clock::now() < end) {
-            pollfd p{fd_, POLLIN, 0};
+            pollfd p {fd_, POLLIN, 0};
             if (poll(&p, 1, 20) > 0) {
                 uint8_t buffer[256];
                 const ssize_t n = read(fd_, buffer, sizeof buffer);
@@ -140,8 +140,9 @@ TEST(SimProgram, AnswersFramedRequestsOnItsPseudoTerminal)
     const fs::path dir = TempDir();
     const std::string link = (dir / "dosdevices" / "com1").string();
     const std::string record = (dir / "record.jsonl").string();
-    SimProcess sim({"--terminal", "5:KR200:Пшеница", "--terminal", "6:KR100:Ячмень:20:1", "--cycle-ms", "200",
-                    "--delay-ms", "2", "--link", link, "--record", record, "--record-ms", "50"});
+    SimProcess sim({"--terminal", "5:KR200:Пшеница", "--terminal", "6:KR100:Ячмень:20:1",
+                    "--cycle-ms", "200", "--delay-ms", "2", "--link", link, "--record", record,
+                    "--record-ms", "50"});
     const std::string first = sim.FirstLine();
     ASSERT_EQ(first.rfind("pty /dev/", 0), 0u) << first;
     const std::string path = first.substr(4);
@@ -162,11 +163,11 @@ TEST(SimProgram, AnswersFramedRequestsOnItsPseudoTerminal)
     EXPECT_TRUE(line.Ask({7, 0xC3}, 100).empty()) << "nobody has network number 7";
 
     // Stopped, the total stands still: two readings a cycle and more apart agree.
-    EXPECT_EQ(line.Ask({6, 0xDF, 0}), (std::vector<Bytes>{{6, 0xDF}}));
+    EXPECT_EQ(line.Ask({6, 0xDF, 0}), (std::vector<Bytes> {{6, 0xDF}}));
     const auto c1 = line.Ask({6, 0xC8, 1});
     usleep(300'000);
     EXPECT_EQ(line.Ask({6, 0xC8, 1}), c1);
-    EXPECT_EQ(line.Ask({6, 0xBF}), (std::vector<Bytes>{{6, 0xBF, 0x08}}));
+    EXPECT_EQ(line.Ask({6, 0xBF}), (std::vector<Bytes> {{6, 0xBF, 0x08}}));
 
     EXPECT_EQ(sim.Terminate(), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << "the link goes with the simulator";
@@ -174,7 +175,9 @@ TEST(SimProgram, AnswersFramedRequestsOnItsPseudoTerminal)
     std::string l5, l6;
     std::getline(in, l5);
     std::getline(in, l6);
-    EXPECT_NE(l5.find("\"net\":5,\"model\":\"KR200\",\"product\":\"Пшеница\",\"decimals\":2"), std::string::npos) << l5;
+    EXPECT_NE(l5.find("\"net\":5,\"model\":\"KR200\",\"product\":\"Пшеница\",\"decimals\":2"),
+              std::string::npos)
+        << l5;
     EXPECT_NE(l6.find("\"net\":6"), std::string::npos) << l6;
     EXPECT_NE(l6.find("\"running\":false"), std::string::npos) << l6;
     EXPECT_GT(l5.find("\"n\":"), 0u);
@@ -185,7 +188,8 @@ TEST(SimProgram, TerminalsAreSilencedAndBroughtBackAtRunTime)
 {
     const fs::path dir = TempDir();
     const std::string control = (dir / "sim.ctl").string();
-    SimProcess sim({"--terminals", "3,4", "--signal-nets", "4", "--control", control, "--delay-ms", "1"});
+    SimProcess sim(
+        {"--terminals", "3,4", "--signal-nets", "4", "--control", control, "--delay-ms", "1"});
     const std::string first = sim.FirstLine();
     ASSERT_EQ(first.rfind("pty ", 0), 0u) << first;
     Pty line(first.substr(4));
@@ -254,7 +258,7 @@ TEST(SimProgram, AnswersOnAGivenSerialDevice)
     ASSERT_EQ(write(wire, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
     MasterDecoder master;
     for (int i = 0; i < 25 && master.packets.empty(); ++i) {
-        pollfd p{wire, POLLIN, 0};
+        pollfd p {wire, POLLIN, 0};
         uint8_t buffer[64];
         if (poll(&p, 1, 20) > 0) {
             const ssize_t n = read(wire, buffer, sizeof buffer);

@@ -33,30 +33,32 @@ struct FormatCase {
     int bytesPerFrameOut;
 };
 
-class WavFormats : public ::testing::TestWithParam<FormatCase> {};
+class WavFormats : public ::testing::TestWithParam<FormatCase> { };
 
 TEST_P(WavFormats, EachSampleWidthBecomesAnOutputFormat)
 {
     const auto [tag, bits, format, bytesPerFrameOut] = GetParam();
     const QByteArray data(4 * 2 * bits / 8, '\x01'); // four stereo frames
-    const TWavResult wav = ParseWav(Riff("WAVE", {{"fmt ", FmtChunk(tag, 2, 8000, bits)}, {"data", data}}));
+    const TWavResult wav =
+        ParseWav(Riff("WAVE", {{"fmt ", FmtChunk(tag, 2, 8000, bits)}, {"data", data}}));
     ASSERT_TRUE(wav.pcm) << wav.error.toStdString();
     EXPECT_EQ(wav.pcm->Format().sampleFormat(), format);
     EXPECT_EQ(wav.pcm->Data().size(), 4 * bytesPerFrameOut);
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, WavFormats,
-                         ::testing::Values(FormatCase{1, 8, QAudioFormat::UInt8, 2},
-                                           FormatCase{1, 16, QAudioFormat::Int16, 4},
-                                           FormatCase{1, 24, QAudioFormat::Int32, 8},
-                                           FormatCase{1, 32, QAudioFormat::Int32, 8},
-                                           FormatCase{3, 32, QAudioFormat::Float, 8}));
+                         ::testing::Values(FormatCase {1, 8, QAudioFormat::UInt8, 2},
+                                           FormatCase {1, 16, QAudioFormat::Int16, 4},
+                                           FormatCase {1, 24, QAudioFormat::Int32, 8},
+                                           FormatCase {1, 32, QAudioFormat::Int32, 8},
+                                           FormatCase {3, 32, QAudioFormat::Float, 8}));
 
 TEST(Wav, TwentyFourBitSamplesAreWidenedInPlace)
 {
     QByteArray data;
     PutLe(data, 0x123456, 3);
-    const TWavResult wav = ParseWav(Riff("WAVE", {{"fmt ", FmtChunk(1, 1, 8000, 24)}, {"data", data}}));
+    const TWavResult wav =
+        ParseWav(Riff("WAVE", {{"fmt ", FmtChunk(1, 1, 8000, 24)}, {"data", data}}));
     ASSERT_TRUE(wav.pcm);
     EXPECT_EQ(wav.pcm->Data(), QByteArray::fromHex("00563412"));
 }
@@ -64,10 +66,12 @@ TEST(Wav, TwentyFourBitSamplesAreWidenedInPlace)
 TEST(Wav, BrokenAndUnsupportedFilesAreRefusedWithAText)
 {
     EXPECT_FALSE(ParseWav("RIFF\x04\0\0\0WAVE").pcm);
-    EXPECT_FALSE(ParseWav(Riff("WAVE", {{"fmt ", FmtChunk(1, 1, 8000, 16)}})).pcm);       // no data
-    EXPECT_FALSE(ParseWav(Riff("WAVE", {{"fmt ", FmtChunk(2, 1, 8000, 4)}, {"data", "ab"}})).pcm); // ADPCM
+    EXPECT_FALSE(ParseWav(Riff("WAVE", {{"fmt ", FmtChunk(1, 1, 8000, 16)}})).pcm); // no data
+    EXPECT_FALSE(
+        ParseWav(Riff("WAVE", {{"fmt ", FmtChunk(2, 1, 8000, 4)}, {"data", "ab"}})).pcm); // ADPCM
     EXPECT_FALSE(ParseWav(Riff("WAVE", {{"fmt ", FmtChunk(1, 0, 8000, 16)}, {"data", "ab"}})).pcm);
-    const TWavResult wav = ParseWav(Riff("WAVE", {{"fmt ", FmtChunk(1, 1, 8000, 12)}, {"data", "ab"}}));
+    const TWavResult wav =
+        ParseWav(Riff("WAVE", {{"fmt ", FmtChunk(1, 1, 8000, 12)}, {"data", "ab"}}));
     EXPECT_FALSE(wav.pcm);
     EXPECT_FALSE(wav.error.isEmpty());
 }
@@ -93,13 +97,14 @@ qint64 RenderAll(TPcmSource& source, int& peak)
         if (n == 0)
             return total;
         for (qint64 i = 0; i + 1 < n; i += 2)
-            peak = std::max(peak, std::abs(static_cast<int>(qFromLittleEndian<int16_t>(buffer.data() + i))));
+            peak = std::max(
+                peak, std::abs(static_cast<int>(qFromLittleEndian<int16_t>(buffer.data() + i))));
         total += n;
     }
     return -1;
 }
 
-class MidiRender : public ::testing::TestWithParam<bool> {};
+class MidiRender : public ::testing::TestWithParam<bool> { };
 
 TEST_P(MidiRender, PlaysTheTuneToItsEndAndAgainAfterARewind)
 {
@@ -203,7 +208,7 @@ TEST(Beep, FloatStereoHasEqualChannels)
 // The player as the alarm sees it; records calls and whether the lock was held.
 class RecordingPlayer : public TAlarmPlayer {
 public:
-    explicit RecordingPlayer(std::mutex& cs) : cs_(cs) {}
+    explicit RecordingPlayer(std::mutex& cs) : cs_(cs) { }
     bool IsPlaying() const override { return playing; }
     std::optional<QString> Play() override
     {
@@ -239,7 +244,7 @@ struct AlarmCase {
     bool error;
 };
 
-class StopAlarm : public ::testing::TestWithParam<AlarmCase> {};
+class StopAlarm : public ::testing::TestWithParam<AlarmCase> { };
 
 TEST_P(StopAlarm, SoundsAsTheOptionsSay)
 {
@@ -250,7 +255,8 @@ TEST_P(StopAlarm, SoundsAsTheOptionsSay)
     if (c.playFails)
         player.error = QStringLiteral("no device open");
     bool shown = false;
-    const auto error = SoundStopAlarm(TAlarmOptions{c.soundStop, c.soundMode}, cs, player, [&] { shown = true; });
+    const auto error =
+        SoundStopAlarm(TAlarmOptions {c.soundStop, c.soundMode}, cs, player, [&] { shown = true; });
     EXPECT_EQ(player.beeps, c.beeps);
     EXPECT_EQ(player.plays, c.plays);
     EXPECT_EQ(shown, c.buttonShown);
@@ -264,12 +270,12 @@ TEST_P(StopAlarm, SoundsAsTheOptionsSay)
 
 INSTANTIATE_TEST_SUITE_P(
     Options, StopAlarm,
-    ::testing::Values(AlarmCase{false, true, false, false, 0, 0, false, false},  // alarm off
-                      AlarmCase{false, false, false, false, 0, 0, false, false}, // alarm off
-                      AlarmCase{true, true, false, false, 1, 0, false, false},   // beeper
-                      AlarmCase{true, false, false, false, 0, 1, true, false},   // file starts
-                      AlarmCase{true, false, true, false, 0, 0, false, false},   // already playing
-                      AlarmCase{true, false, false, true, 0, 1, false, true}));  // player error
+    ::testing::Values(AlarmCase {false, true, false, false, 0, 0, false, false}, // alarm off
+                      AlarmCase {false, false, false, false, 0, 0, false, false}, // alarm off
+                      AlarmCase {true, true, false, false, 1, 0, false, false}, // beeper
+                      AlarmCase {true, false, false, false, 0, 1, true, false}, // file starts
+                      AlarmCase {true, false, true, false, 0, 0, false, false}, // already playing
+                      AlarmCase {true, false, false, true, 0, 1, false, true})); // player error
 
 } // namespace
 } // namespace karvel

@@ -30,12 +30,13 @@ protected:
     TAlarmSound sound;
 };
 
-class AlarmSoundRepeats : public AlarmSound, public ::testing::WithParamInterface<const char*> {};
+class AlarmSoundRepeats : public AlarmSound, public ::testing::WithParamInterface<const char*> { };
 
 TEST_P(AlarmSoundRepeats, UntilStopped)
 {
     if (!TAlarmSound::HasAudioOutput())
-        GTEST_SKIP() << "no audio output on this machine: the repetition cannot be heard or tested here";
+        GTEST_SKIP()
+            << "no audio output on this machine: the repetition cannot be heard or tested here";
     const bool midi = QByteArray(GetParam()) == "mid";
     const QString file =
         midi ? Write("alarm.mid", test::MidiTune(200)) : Write("alarm.wav", test::ToneWav(200));
@@ -44,7 +45,8 @@ TEST_P(AlarmSoundRepeats, UntilStopped)
     QObject::connect(&sound, &TAlarmSound::PlayEnded, [&] { ++ended; });
     ASSERT_EQ(sound.Play(), std::nullopt);
     EXPECT_TRUE(sound.IsPlaying());
-    ASSERT_TRUE(WaitUntil([&] { return sound.CompletedPlays() >= 4; }, 20000)) << sound.CompletedPlays();
+    ASSERT_TRUE(WaitUntil([&] { return sound.CompletedPlays() >= 4; }, 20000))
+        << sound.CompletedPlays();
     EXPECT_TRUE(sound.IsPlaying());
     EXPECT_EQ(ended, sound.CompletedPlays());
     ASSERT_EQ(sound.Stop(), std::nullopt);

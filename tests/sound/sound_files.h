@@ -23,7 +23,8 @@ inline void PutBe(QByteArray& out, uint32_t value, int bytes)
 }
 
 // A RIFF file of form `form` with the chunks given as (id, body) pairs.
-inline QByteArray Riff(const char* form, std::initializer_list<std::pair<const char*, QByteArray>> chunks)
+inline QByteArray Riff(const char* form,
+                       std::initializer_list<std::pair<const char*, QByteArray>> chunks)
 {
     QByteArray body(form, 4);
     for (const auto& [id, data] : chunks) {
@@ -84,14 +85,17 @@ inline QByteArray MidiTune(int ms = 300)
     track.append("\xFF\x2F\x00", 3); // end of track
     QByteArray smf("MThd");
     PutBe(smf, 6, 4);
-    PutBe(smf, 0, 2);   // format 0
-    PutBe(smf, 1, 2);   // one track
+    PutBe(smf, 0, 2); // format 0
+    PutBe(smf, 1, 2); // one track
     PutBe(smf, 480, 2); // ticks per beat
     smf.append("MTrk");
     PutBe(smf, static_cast<uint32_t>(track.size()), 4);
     return smf + track;
 }
 
-inline QByteArray RmiOf(const QByteArray& smf) { return Riff("RMID", {{"data", smf}}); }
+inline QByteArray RmiOf(const QByteArray& smf)
+{
+    return Riff("RMID", {{"data", smf}});
+}
 
 } // namespace karvel::test

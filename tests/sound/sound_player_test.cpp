@@ -8,10 +8,8 @@
 
 #include <gtest/gtest.h>
 
-
 namespace karvel {
 namespace {
-
 
 class AlarmSound : public ::testing::Test {
 protected:
@@ -37,7 +35,8 @@ TEST_F(AlarmSound, WithoutAnOpenFilePlayAndStopReportNoDeviceOpen)
 TEST_F(AlarmSound, AFileThatCannotBeOpenedLeavesNoFileOpen)
 {
     ASSERT_FALSE(sound.Open(Write("a.wav", test::ToneWav(50))).has_value());
-    for (const QString& file : {QString(), dir.filePath("missing.wav"), Write("text.wav", "not a sound")}) {
+    for (const QString& file :
+         {QString(), dir.filePath("missing.wav"), Write("text.wav", "not a sound")}) {
         const std::optional<QString> error = sound.Open(file);
         ASSERT_TRUE(error.has_value()) << file.toStdString();
         EXPECT_FALSE(error->isEmpty());

@@ -38,7 +38,7 @@ QByteArray FirstLine(int fd, int timeoutMs)
     QElapsedTimer clock;
     clock.start();
     while (!text.contains('\n') && clock.elapsed() < timeoutMs) {
-        pollfd p{fd, POLLIN, 0};
+        pollfd p {fd, POLLIN, 0};
         if (poll(&p, 1, 50) > 0) {
             const qsizetype before = text.size();
             Drain(fd, text);
@@ -53,15 +53,19 @@ QByteArray FirstLine(int fd, int timeoutMs)
 
 SimProcess::SimProcess() = default;
 
-SimProcess::~SimProcess() { Stop(); }
+SimProcess::~SimProcess()
+{
+    Stop();
+}
 
 bool SimProcess::Start(const QString& link, const QString& workDir, const QStringList& options)
 {
     control_ = workDir + "/sim.ctl";
     record_ = workDir + "/sim.record";
-    QStringList args{"--link", link, "--control", control_, "--record", record_, "--record-ms", "100"};
+    QStringList args {"--link",   link,    "--control",   control_,
+                      "--record", record_, "--record-ms", "100"};
     args += options;
-    std::vector<QByteArray> storage{QByteArray(KARVEL_SIM_PATH)};
+    std::vector<QByteArray> storage {QByteArray(KARVEL_SIM_PATH)};
     for (const QString& a : args)
         storage.push_back(a.toUtf8());
     std::vector<char*> argv;
@@ -88,7 +92,8 @@ bool SimProcess::Start(const QString& link, const QString& workDir, const QStrin
     if (pid_ < 0)
         return false;
     traceReader_ = std::make_unique<QSocketNotifier>(stderr_, QSocketNotifier::Read);
-    QObject::connect(traceReader_.get(), &QSocketNotifier::activated, [this] { Drain(stderr_, trace_); });
+    QObject::connect(traceReader_.get(), &QSocketNotifier::activated,
+                     [this] { Drain(stderr_, trace_); });
     return FirstLine(stdout_, 10000).startsWith("pty ") && QFileInfo::exists(link);
 }
 

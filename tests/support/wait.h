@@ -8,8 +8,7 @@
 
 namespace karvel::test {
 
-template <typename Predicate>
-bool WaitUntil(Predicate done, int timeoutMs)
+template <typename Predicate> bool WaitUntil(Predicate done, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();

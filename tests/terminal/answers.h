@@ -13,7 +13,7 @@ using Answer = std::array<uint8_t, 255>;
 
 inline Answer MakeAnswer(uint8_t net, uint8_t code, std::initializer_list<uint8_t> data = {})
 {
-    Answer a{};
+    Answer a {};
     a[0] = net;
     a[1] = code;
     std::size_t i = 2;

@@ -13,14 +13,15 @@ using Bytes = std::vector<uint8_t>;
 
 TEST(Bcd, ThreeAndFiveBytesLeastSignificantFirst)
 {
-    EXPECT_EQ(BCD3B(Bytes{0x00, 0x00, 0x00}, 0), 0);
-    EXPECT_EQ(BCD3B(Bytes{0x99, 0x99, 0x99}, 0), 999999);
-    EXPECT_EQ(BCD3B(Bytes{0x45, 0x23, 0x01}, 0), 12345);
-    EXPECT_EQ(BCD3B(Bytes{0x0A, 0x00, 0x00}, 0), 10) << "nibbles are not validated";
-    EXPECT_EQ(BCD3B(Bytes{0xEE, 0x45, 0x23, 0x01}, 1), 12345);
-    EXPECT_EQ(BCD5B(Bytes{0x89, 0x67, 0x45, 0x23, 0x01}, 0), 123456789);
-    EXPECT_EQ(BCD5B(Bytes{0x99, 0x99, 0x99, 0x99, 0x99}, 0), 9999999999LL) << "ten digits never wrap";
-    EXPECT_EQ(BCD3B(Bytes{0x45}, 0), 45) << "bytes past the end read as 0";
+    EXPECT_EQ(BCD3B(Bytes {0x00, 0x00, 0x00}, 0), 0);
+    EXPECT_EQ(BCD3B(Bytes {0x99, 0x99, 0x99}, 0), 999999);
+    EXPECT_EQ(BCD3B(Bytes {0x45, 0x23, 0x01}, 0), 12345);
+    EXPECT_EQ(BCD3B(Bytes {0x0A, 0x00, 0x00}, 0), 10) << "nibbles are not validated";
+    EXPECT_EQ(BCD3B(Bytes {0xEE, 0x45, 0x23, 0x01}, 1), 12345);
+    EXPECT_EQ(BCD5B(Bytes {0x89, 0x67, 0x45, 0x23, 0x01}, 0), 123456789);
+    EXPECT_EQ(BCD5B(Bytes {0x99, 0x99, 0x99, 0x99, 0x99}, 0), 9999999999LL)
+        << "ten digits never wrap";
+    EXPECT_EQ(BCD3B(Bytes {0x45}, 0), 45) << "bytes past the end read as 0";
 }
 
 TEST(Bcd, WordToBcdWritesAllThreeBytes)
@@ -35,7 +36,7 @@ TEST(Bcd, WordToBcdWritesAllThreeBytes)
         {12345, {0x45, 0x23, 0x01}},
     };
     for (const auto& c : cases) {
-        std::array<uint8_t, 3> bcd{0xAA, 0xBB, 0xCC};
+        std::array<uint8_t, 3> bcd {0xAA, 0xBB, 0xCC};
         WordToBCD(c.value, bcd);
         EXPECT_EQ(bcd, c.bytes) << c.value;
         EXPECT_EQ(BCD3B(bcd, 0), static_cast<int32_t>(c.value));
@@ -68,7 +69,8 @@ TEST(FixedText, RoundsHalfAwayFromZeroWithADotAndNoNegativeZero)
         {0.5, 0, 6, "1"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(FixedText(c.value, c.decimals, c.precision), c.text) << c.value << " / " << c.decimals;
+        EXPECT_EQ(FixedText(c.value, c.decimals, c.precision), c.text)
+            << c.value << " / " << c.decimals;
 }
 
 } // namespace

@@ -79,7 +79,7 @@ TEST(Slot, CounterChangeCarriesTheProduct)
     for (int i = 0; i < 4; ++i)
         total(0x15);
     slot.Exec(MakeAnswer(7, 0xC8, {6, 0x05}));
-    EXPECT_EQ(seen, std::vector<std::string>{"Пшеница|7|5|15"});
+    EXPECT_EQ(seen, std::vector<std::string> {"Пшеница|7|5|15"});
 
     slot.FOnEventChangeCount = nullptr; // unbound: nothing raised, bookkeeping unchanged
     for (int i = 0; i < 4; ++i)
@@ -108,25 +108,25 @@ TEST(Slot, Kr200Edges)
 {
     SlotFixture f(true);
     f.Inputs(0x00, 0x80); // input 15 rises at the first reading
-    EXPECT_EQ(f.edges, (Edges{{2, 1}}));
+    EXPECT_EQ(f.edges, (Edges {{2, 1}}));
     f.Inputs(0x00, 0x80);
     EXPECT_EQ(f.edges.size(), 1u) << "unchanged raises nothing";
     f.Inputs(0x00, 0x00);
     EXPECT_EQ(f.edges.back(), std::make_pair(2, 0));
     f.edges.clear();
     f.Outputs(0x09, 0x00); // outputs 0 and 3 rise together
-    EXPECT_EQ(f.edges, (Edges{{2, 2}, {2, 1}}));
+    EXPECT_EQ(f.edges, (Edges {{2, 2}, {2, 1}}));
     f.edges.clear();
     f.slot.BedResponse(); // a failed exchange runs no edge detection
     f.Outputs(0x00, 0x00);
-    EXPECT_EQ(f.edges, (Edges{{2, 0}, {2, 0}}));
+    EXPECT_EQ(f.edges, (Edges {{2, 0}, {2, 0}}));
 }
 
 TEST(Slot, Kr100InputSixIsActiveLow)
 {
     SlotFixture f(false);
     f.Inputs(0x40, 0x00);
-    EXPECT_EQ(f.edges, (Edges{{2, 0}}));
+    EXPECT_EQ(f.edges, (Edges {{2, 0}}));
     f.Inputs(0x00, 0x00);
     EXPECT_EQ(f.edges.back(), std::make_pair(2, 1));
     f.Inputs(0x00, 0xFF);

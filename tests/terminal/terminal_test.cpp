@@ -14,7 +14,10 @@ using test::CounterAnswer;
 using test::MakeAnswer;
 using Bytes = std::vector<uint8_t>;
 
-Bytes Request(const TDoz_Karvel& t) { return Bytes(t.OutArray.begin(), t.OutArray.begin() + t.OutCol); }
+Bytes Request(const TDoz_Karvel& t)
+{
+    return Bytes(t.OutArray.begin(), t.OutArray.begin() + t.OutCol);
+}
 
 struct Booking {
     uint8_t net;
@@ -30,7 +33,8 @@ protected:
     {
         t.FOnConnectTrue = [this](uint8_t net) { connectTrue.push_back(net); };
         t.FOnConnectFalse = [this](uint8_t net) { connectFalse.push_back(net); };
-        t.FOnChangeCount = [this](uint8_t net, double d, double c, const std::string& dt, const std::string& ct) {
+        t.FOnChangeCount = [this](uint8_t net, double d, double c, const std::string& dt,
+                                  const std::string& ct) {
             bookings.push_back({net, d, c, dt, ct});
         };
         t.FOnStopWeightSystemEvent = [this](uint8_t e) { stops.push_back(e); };
@@ -42,7 +46,7 @@ protected:
     void LastPortion(uint64_t raw) { Exec(CounterAnswer(1, 6, raw)); }
     void State(uint8_t s) { Exec(MakeAnswer(1, 0xBF, {s})); }
 
-    TDoz_Karvel t{1};
+    TDoz_Karvel t {1};
     std::vector<int> connectTrue, connectFalse, stops;
     std::vector<Booking> bookings;
 };
@@ -50,7 +54,7 @@ protected:
 TEST(Terminal, ANewObjectHoldsTheWeightRequest)
 {
     TDoz_Karvel t(5);
-    EXPECT_EQ(Request(t), (Bytes{0x05, 0xC3}));
+    EXPECT_EQ(Request(t), (Bytes {0x05, 0xC3}));
     EXPECT_FALSE(t.Connect);
     EXPECT_TRUE(t.Weight.empty());
     EXPECT_EQ(t.Status, 0);
@@ -63,8 +67,8 @@ TEST_F(TerminalTest, WeightAnswerDecodesAndConnects)
     EXPECT_EQ(t.Weight, "123.45");
     EXPECT_EQ(t.Pos, 2);
     EXPECT_EQ(t.DelDecPoint, 100);
-    EXPECT_EQ(connectTrue, std::vector<int>{1});
-    EXPECT_EQ(Request(t), (Bytes{0x01, 0xC4}));
+    EXPECT_EQ(connectTrue, std::vector<int> {1});
+    EXPECT_EQ(Request(t), (Bytes {0x01, 0xC4}));
     Exec(MakeAnswer(1, 0xC3, {0x45, 0x23, 0x01, 0x82}));
     EXPECT_EQ(t.Weight, "-123.45");
     Exec(MakeAnswer(1, 0xC3, {0x00, 0x00, 0x00, 0x82}));
@@ -74,11 +78,17 @@ TEST_F(TerminalTest, WeightAnswerDecodesAndConnects)
 
 TEST_F(TerminalTest, TheCycleWalksAllTenRequestsAndWraps)
 {
-    const Bytes expected[] = {{1, 0xC4}, {1, 0xC5}, {1, 0xBF}, {1, 0xC8, 1}, {1, 0xC8, 3},
+    const Bytes expected[] = {{1, 0xC4},    {1, 0xC5},    {1, 0xBF},    {1, 0xC8, 1}, {1, 0xC8, 3},
                               {1, 0xC8, 4}, {1, 0xC8, 6}, {1, 0xC8, 8}, {1, 0xC8, 9}, {1, 0xC3}};
-    const Answer answers[] = {MakeAnswer(1, 0xC3, {0, 0, 0, 0}), MakeAnswer(1, 0xC4), MakeAnswer(1, 0xC5),
-                              MakeAnswer(1, 0xBF), CounterAnswer(1, 1, 0), CounterAnswer(1, 3, 0),
-                              CounterAnswer(1, 4, 0), CounterAnswer(1, 6, 0), CounterAnswer(1, 8, 0),
+    const Answer answers[] = {MakeAnswer(1, 0xC3, {0, 0, 0, 0}),
+                              MakeAnswer(1, 0xC4),
+                              MakeAnswer(1, 0xC5),
+                              MakeAnswer(1, 0xBF),
+                              CounterAnswer(1, 1, 0),
+                              CounterAnswer(1, 3, 0),
+                              CounterAnswer(1, 4, 0),
+                              CounterAnswer(1, 6, 0),
+                              CounterAnswer(1, 8, 0),
                               CounterAnswer(1, 9, 0)};
     for (int round = 0; round < 2; ++round) {
         for (int i = 0; i < 10; ++i) {
@@ -92,10 +102,10 @@ TEST_F(TerminalTest, UnknownCodeRepeatsTheRequestButAppliesACommand)
 {
     Exec(MakeAnswer(1, 0xC3, {0, 0, 0, 0}));
     Exec(MakeAnswer(1, 0x42));
-    EXPECT_EQ(Request(t), (Bytes{0x01, 0xC4}));
+    EXPECT_EQ(Request(t), (Bytes {0x01, 0xC4}));
     t.Command_Stop();
     Exec(MakeAnswer(1, 0x42));
-    EXPECT_EQ(Request(t), (Bytes{0x01, 0xDF, 0x00}));
+    EXPECT_EQ(Request(t), (Bytes {0x01, 0xDF, 0x00}));
 }
 
 TEST_F(TerminalTest, ACommandReplacesTheNextRequestAndTheCycleRestarts)
@@ -104,13 +114,13 @@ TEST_F(TerminalTest, ACommandReplacesTheNextRequestAndTheCycleRestarts)
         Exec(MakeAnswer(1, code, {0, 0, 0, 0}));
     Exec(CounterAnswer(1, 1, 0));
     // Now waiting for a counter answer.
-    EXPECT_EQ(Request(t), (Bytes{0x01, 0xC8, 0x03}));
+    EXPECT_EQ(Request(t), (Bytes {0x01, 0xC8, 0x03}));
     t.Command_Start();
     Exec(CounterAnswer(1, 3, 42));
     EXPECT_EQ(t.Count.n, 42) << "the answer is decoded as usual";
-    EXPECT_EQ(Request(t), (Bytes{0x01, 0xDF, 0x01}));
+    EXPECT_EQ(Request(t), (Bytes {0x01, 0xDF, 0x01}));
     Exec(MakeAnswer(1, 0xDF));
-    EXPECT_EQ(Request(t), (Bytes{0x01, 0xC3}));
+    EXPECT_EQ(Request(t), (Bytes {0x01, 0xC3}));
 }
 
 TEST_F(TerminalTest, EveryCommandAndOnlyTheLastOfTwo)
@@ -119,11 +129,16 @@ TEST_F(TerminalTest, EveryCommandAndOnlyTheLastOfTwo)
         void (TDoz_Karvel::*command)();
         Bytes request;
     } cases[] = {
-        {&TDoz_Karvel::Command_ReadDoz, {1, 0xB3}},     {&TDoz_Karvel::Command_Start, {1, 0xDF, 1}},
-        {&TDoz_Karvel::Command_Stop, {1, 0xDF, 0}},     {&TDoz_Karvel::Command_Prohod, {1, 0xDF, 4}},
-        {&TDoz_Karvel::Command_Pause, {1, 0xDF, 2}},    {&TDoz_Karvel::Command_ResPause, {1, 0xDF, 3}},
-        {&TDoz_Karvel::Command_ResCicle, {1, 0xDF, 5}}, {&TDoz_Karvel::Command_ResPopoln, {1, 0xDF, 6}},
-        {&TDoz_Karvel::Command_ZerCounters, {1, 0xDF, 7}}, {&TDoz_Karvel::Command_ResErrors, {1, 0xDF, 9}},
+        {&TDoz_Karvel::Command_ReadDoz, {1, 0xB3}},
+        {&TDoz_Karvel::Command_Start, {1, 0xDF, 1}},
+        {&TDoz_Karvel::Command_Stop, {1, 0xDF, 0}},
+        {&TDoz_Karvel::Command_Prohod, {1, 0xDF, 4}},
+        {&TDoz_Karvel::Command_Pause, {1, 0xDF, 2}},
+        {&TDoz_Karvel::Command_ResPause, {1, 0xDF, 3}},
+        {&TDoz_Karvel::Command_ResCicle, {1, 0xDF, 5}},
+        {&TDoz_Karvel::Command_ResPopoln, {1, 0xDF, 6}},
+        {&TDoz_Karvel::Command_ZerCounters, {1, 0xDF, 7}},
+        {&TDoz_Karvel::Command_ResErrors, {1, 0xDF, 9}},
     };
     for (const auto& c : cases) {
         t.Command_Prohod();
@@ -131,7 +146,7 @@ TEST_F(TerminalTest, EveryCommandAndOnlyTheLastOfTwo)
         Exec(MakeAnswer(1, 0xC3, {0, 0, 0, 0}));
         EXPECT_EQ(Request(t), c.request);
         Exec(MakeAnswer(1, c.request[1]));
-        EXPECT_EQ(Request(t), (Bytes{1, 0xC3})) << "the cycle restarts with the weight";
+        EXPECT_EQ(Request(t), (Bytes {1, 0xC3})) << "the cycle restarts with the weight";
     }
 }
 
@@ -147,7 +162,7 @@ TEST_F(TerminalTest, LinkLossIsReportedOnceAtThe19thFailure)
     const Bytes pending = Request(t);
     for (int i = 0; i < 25; ++i)
         t.BedResponse();
-    EXPECT_EQ(connectFalse, std::vector<int>{1});
+    EXPECT_EQ(connectFalse, std::vector<int> {1});
     EXPECT_EQ(t.Weight, " ??? ");
     EXPECT_FALSE(t.Connect);
     EXPECT_EQ(t.ErrorCount, 20);
@@ -263,7 +278,7 @@ TEST_F(TerminalTest, StopDetection)
         if (c.stopAfter == 0)
             EXPECT_TRUE(raisedAt.empty());
         else
-            EXPECT_EQ(raisedAt, std::vector<size_t>{c.stopAfter});
+            EXPECT_EQ(raisedAt, std::vector<size_t> {c.stopAfter});
     }
 }
 
@@ -294,15 +309,17 @@ TEST_F(TerminalTest, DosingParametersReadAndWrite)
         EXPECT_DOUBLE_EQ(s.Capacity, 50);
         EXPECT_DOUBLE_EQ(s.OSigma, 2);
     };
-    Exec(MakeAnswer(1, 0xB3, {0x00, 0x05, 0x00, 0x25, 0x00, 0x30, 0x00, 0x00, 0x01, 0x00, 0x00, 0x50, 0x00, 0x00,
-                              0x20, 0x00}));
+    Exec(MakeAnswer(1, 0xB3,
+                    {0x00, 0x05, 0x00, 0x25, 0x00, 0x30, 0x00, 0x00, 0x01, 0x00, 0x00, 0x50, 0x00,
+                     0x00, 0x20, 0x00}));
     EXPECT_EQ(raised, 1);
 
     t.DosageStructure = {0, 500, 25, 30, 100, 5000, 2000};
     t.Command_WriteDoz();
     Exec(MakeAnswer(1, 0xC3, {0, 0, 0, 2}));
-    EXPECT_EQ(Request(t), (Bytes{0x01, 0xB4, 0x00, 0x05, 0x00, 0x25, 0x00, 0x30, 0x00, 0x00, 0x01, 0x00, 0x00, 0x50,
-                                 0x00, 0x00, 0x20, 0x00}));
+    EXPECT_EQ(Request(t),
+              (Bytes {0x01, 0xB4, 0x00, 0x05, 0x00, 0x25, 0x00, 0x30, 0x00, 0x00, 0x01, 0x00, 0x00,
+                      0x50, 0x00, 0x00, 0x20, 0x00}));
 }
 
 TEST_F(TerminalTest, DosingWriteKeepsRawValuesInsideTheirDigits)
@@ -311,11 +328,12 @@ TEST_F(TerminalTest, DosingWriteKeepsRawValuesInsideTheirDigits)
     t.Command_WriteDoz();
     Exec(MakeAnswer(1, 0xC3, {0, 0, 0, 0}));
     const Bytes r = Request(t);
-    EXPECT_EQ(Bytes(r.begin() + 2, r.begin() + 5), (Bytes{0, 0, 0})) << "negative goes out as 0";
-    EXPECT_EQ(Bytes(r.begin() + 5, r.begin() + 7), (Bytes{0x45, 0x23})) << "two highest digits dropped";
-    EXPECT_EQ(Bytes(r.begin() + 7, r.begin() + 9), (Bytes{0x02, 0x00})) << "2.5 rounds to even";
-    EXPECT_EQ(Bytes(r.begin() + 9, r.begin() + 12), (Bytes{0x99, 0x99, 0x99}));
-    EXPECT_EQ(Bytes(r.begin() + 12, r.begin() + 15), (Bytes{0x04, 0x00, 0x00}));
+    EXPECT_EQ(Bytes(r.begin() + 2, r.begin() + 5), (Bytes {0, 0, 0})) << "negative goes out as 0";
+    EXPECT_EQ(Bytes(r.begin() + 5, r.begin() + 7), (Bytes {0x45, 0x23}))
+        << "two highest digits dropped";
+    EXPECT_EQ(Bytes(r.begin() + 7, r.begin() + 9), (Bytes {0x02, 0x00})) << "2.5 rounds to even";
+    EXPECT_EQ(Bytes(r.begin() + 9, r.begin() + 12), (Bytes {0x99, 0x99, 0x99}));
+    EXPECT_EQ(Bytes(r.begin() + 12, r.begin() + 15), (Bytes {0x04, 0x00, 0x00}));
 }
 
 TEST_F(TerminalTest, CountersAndTheirTexts)

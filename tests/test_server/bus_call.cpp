@@ -9,7 +9,7 @@
 
 namespace karvel::test {
 
-QDBusMessage callAndWait(const QDBusConnection &connection, const QDBusMessage &call, int timeoutMs)
+QDBusMessage callAndWait(const QDBusConnection& connection, const QDBusMessage& call, int timeoutMs)
 {
     QDBusPendingCall pending = connection.asyncCall(call, timeoutMs);
     QDBusPendingCallWatcher watcher(pending);
@@ -20,8 +20,8 @@ QDBusMessage callAndWait(const QDBusConnection &connection, const QDBusMessage &
     return pending.reply();
 }
 
-QDBusMessage methodCall(const QString &service, const QString &path, const char *interface,
-                        const char *member, const QVariantList &arguments)
+QDBusMessage methodCall(const QString& service, const QString& path, const char* interface,
+                        const char* member, const QVariantList& arguments)
 {
     QDBusMessage message = QDBusMessage::createMethodCall(
         service, path, QString::fromLatin1(interface), QString::fromLatin1(member));
@@ -29,7 +29,7 @@ QDBusMessage methodCall(const QString &service, const QString &path, const char 
     return message;
 }
 
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {
@@ -41,7 +41,7 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
     return true;
 }
 
-QVariantList countArguments(uchar netNum, const QString &product, double countC, double countD)
+QVariantList countArguments(uchar netNum, const QString& product, double countC, double countD)
 {
     return {QVariant::fromValue(netNum), product, countC, countD};
 }

@@ -26,8 +26,7 @@ using test::methodCall;
 const QString kName = QStringLiteral("KarvelC.DataControlServ");
 const QString kFactory = QStringLiteral("/KarvelC/DataControlServ");
 
-class BusTest : public ::testing::Test
-{
+class BusTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -39,7 +38,7 @@ protected:
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, serverName));
         ASSERT_TRUE(server->isConnected()) << "the test needs a session bus";
         registry = std::make_unique<ObjectRegistry>(
-            kFactory, [this](const QString &line) { lines.append(line); });
+            kFactory, [this](const QString& line) { lines.append(line); });
         automation = std::make_unique<AutomationBus>(*server, *registry, kName);
         ASSERT_TRUE(automation->attach());
         QString error;
@@ -59,8 +58,8 @@ protected:
         QDBusConnection::disconnectFromBus(serverName);
     }
 
-    QDBusMessage call(const QString &path, const char *interface, const char *member,
-                      const QVariantList &args = {})
+    QDBusMessage call(const QString& path, const char* interface, const char* member,
+                      const QVariantList& args = {})
     {
         return callAndWait(*client, methodCall(kName, path, interface, member, args));
     }
@@ -81,7 +80,7 @@ protected:
 };
 
 // Method name -> DispId annotation, in document order.
-QList<std::pair<QString, int>> dispIds(const QString &xml)
+QList<std::pair<QString, int>> dispIds(const QString& xml)
 {
     QList<std::pair<QString, int>> ids;
     QXmlStreamReader reader(xml);
@@ -91,8 +90,9 @@ QList<std::pair<QString, int>> dispIds(const QString &xml)
             continue;
         if (reader.name() == QLatin1StringView("method"))
             method = reader.attributes().value(QLatin1StringView("name")).toString();
-        if (reader.name() == QLatin1StringView("annotation")
-            && reader.attributes().value(QLatin1StringView("name")) == QLatin1StringView("KarvelC.DispId"))
+        if (reader.name() == QLatin1StringView("annotation") &&
+            reader.attributes().value(QLatin1StringView("name")) ==
+                QLatin1StringView("KarvelC.DispId"))
             ids.append({method, reader.attributes().value(QLatin1StringView("value")).toInt()});
     }
     EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
@@ -116,27 +116,28 @@ TEST_F(BusTest, IntrospectionGivesTheDispatchIds)
 
     const QString factoryXml =
         call(kFactory, tlb::kIntrospectableInterface, "Introspect").arguments().value(0).toString();
-    EXPECT_TRUE(factoryXml.contains(QStringLiteral("<node name=\"%1\"/>").arg(path.section(u'/', -1))));
+    EXPECT_TRUE(
+        factoryXml.contains(QStringLiteral("<node name=\"%1\"/>").arg(path.section(u'/', -1))));
 }
 
 TEST_F(BusTest, EachMethodWritesOneLineForItsLine)
 {
     const QString path = createObject();
-    for (const tlb::CountMethod &method : tlb::countMethods()) {
+    for (const tlb::CountMethod& method : tlb::countMethods()) {
         lines.clear();
         const QDateTime before = QDateTime::currentDateTime();
-        QDBusMessage m = QDBusMessage::createMethodCall(kName, path, QLatin1StringView(tlb::kDispatchInterface),
-                                           method.name);
+        QDBusMessage m = QDBusMessage::createMethodCall(
+            kName, path, QLatin1StringView(tlb::kDispatchInterface), method.name);
         m.setArguments(countArguments(5, QStringLiteral("Пшеница"), 1234.5, 12.35));
         const QDBusMessage reply = callAndWait(*client, m);
         const QDateTime after = QDateTime::currentDateTime();
         ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << method.name.toStdString();
         ASSERT_EQ(lines.size(), 1) << method.name.toStdString();
 
-        CountCall expected{method.line, 5, QStringLiteral("Пшеница"), 12345000, 123500};
+        CountCall expected {method.line, 5, QStringLiteral("Пшеница"), 12345000, 123500};
         const QLocale locale = QLocale::system();
-        EXPECT_TRUE(lines.front() == memoLine(expected, before, locale)
-                    || lines.front() == memoLine(expected, after, locale))
+        EXPECT_TRUE(lines.front() == memoLine(expected, before, locale) ||
+                    lines.front() == memoLine(expected, after, locale))
             << lines.front().toStdString();
     }
 }
@@ -151,7 +152,9 @@ TEST_F(BusTest, QXAndPlainMethodsWriteIdenticalLines)
               QDBusMessage::ReplyMessage);
     ASSERT_EQ(lines.size(), 2);
     // The clock may tick between the two calls; everything after the time is the same.
-    const auto tail = [](const QString &line) { return line.mid(line.indexOf(QStringLiteral("  Линия"))); };
+    const auto tail = [](const QString& line) {
+        return line.mid(line.indexOf(QStringLiteral("  Линия")));
+    };
     EXPECT_EQ(tail(lines[0]), tail(lines[1]));
     EXPECT_TRUE(lines[0].contains(QStringLiteral("  Линия 3; Продукт: Рис Сетевой номер:7;  С:")));
 }
@@ -165,7 +168,8 @@ TEST_F(BusTest, AnUnknownNameIsRefusedAndWritesNothing)
     EXPECT_EQ(connect.errorName(), QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"));
     // Also without an interface name, the way a call by name may come.
     const QDBusMessage bare = callAndWait(*client, [&] {
-        QDBusMessage m = QDBusMessage::createMethodCall(kName, path, QString(), QStringLiteral("Connect"));
+        QDBusMessage m =
+            QDBusMessage::createMethodCall(kName, path, QString(), QStringLiteral("Connect"));
         m.setArguments({QStringLiteral("x")});
         return m;
     }());
@@ -176,7 +180,8 @@ TEST_F(BusTest, AnUnknownNameIsRefusedAndWritesNothing)
 TEST_F(BusTest, CallsWithoutAnInterfaceNameFindTheMethod)
 {
     const QString path = createObject();
-    QDBusMessage m = QDBusMessage::createMethodCall(kName, path, QString(), QStringLiteral("AddCountLine1"));
+    QDBusMessage m =
+        QDBusMessage::createMethodCall(kName, path, QString(), QStringLiteral("AddCountLine1"));
     m.setArguments(countArguments(1, QStringLiteral("Овёс"), 1, 2));
     EXPECT_EQ(callAndWait(*client, m).type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(lines.size(), 1);
@@ -187,17 +192,18 @@ TEST_F(BusTest, ArgumentsThatDoNotConvertAreATypeMismatch)
     const QString path = createObject();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const QVariantList cases[] = {
-        {5, QStringLiteral("Пшеница"), 1234.5, 12.35},                   // NetNum as int32
+        {5, QStringLiteral("Пшеница"), 1234.5, 12.35}, // NetNum as int32
         {QVariant::fromValue(uchar(5)), QStringLiteral("Пшеница"), 1234.5}, // missing Count_D
         {QVariant::fromValue(uchar(5)), QStringLiteral("Пшеница"), 1234.5, 12.35, 1.0},
-        {QVariant::fromValue(uchar(5)), 17, 1234.5, 12.35},              // Product as int32
+        {QVariant::fromValue(uchar(5)), 17, 1234.5, 12.35}, // Product as int32
         {QVariant::fromValue(uchar(5)), QStringLiteral("П"), QStringLiteral("1234,5"), 12.35},
         countArguments(5, QStringLiteral("Пшеница"), nan, 12.35),
-        countArguments(5, QStringLiteral("Пшеница"), 1234.5, std::numeric_limits<double>::infinity()),
-        countArguments(5, QStringLiteral("Пшеница"), 1e15, 12.35),      // beyond currency
+        countArguments(5, QStringLiteral("Пшеница"), 1234.5,
+                       std::numeric_limits<double>::infinity()),
+        countArguments(5, QStringLiteral("Пшеница"), 1e15, 12.35), // beyond currency
         countArguments(5, QStringLiteral("Пшеница"), 1234.5, -1e300),
     };
-    for (const QVariantList &args : cases) {
+    for (const QVariantList& args : cases) {
         const QDBusMessage reply = call(path, tlb::kDispatchInterface, "AddCountLine2", args);
         EXPECT_EQ(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"))
             << reply.signature().toStdString() << " " << reply.errorMessage().toStdString();
@@ -223,7 +229,7 @@ TEST_F(BusTest, TheWholeByteRangeOfNetworkNumbersIsWritten)
 TEST_F(BusTest, TheConnectionPointTakesOneSink)
 {
     const QString path = createObject();
-    const QVariantList sink{client->baseService(), QVariant::fromValue(QDBusObjectPath("/sink"))};
+    const QVariantList sink {client->baseService(), QVariant::fromValue(QDBusObjectPath("/sink"))};
     const QDBusMessage first = call(path, tlb::kConnectionPointInterface, "Advise", sink);
     ASSERT_EQ(first.type(), QDBusMessage::ReplyMessage) << first.errorMessage().toStdString();
     const uint cookie = first.arguments().value(0).toUInt();
@@ -260,7 +266,8 @@ TEST_F(BusTest, ObjectsOfAClientThatLeavesAreReleased)
 {
     const QString leaverName = QStringLiteral("karvelc-leaver");
     {
-        QDBusConnection leaver = QDBusConnection::connectToBus(QDBusConnection::SessionBus, leaverName);
+        QDBusConnection leaver =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, leaverName);
         for (int i = 0; i < 2; ++i) {
             const QDBusMessage reply = callAndWait(
                 leaver, methodCall(kName, kFactory, tlb::kFactoryInterface, "CreateObject"));

@@ -29,7 +29,7 @@ TEST(CurrencyTest, ConvertsTimesTenThousandRoundingHalfToEven)
         {0.000051, 1},
         {100000000000.0, 1000000000000000},
     };
-    for (const auto &[value, expected] : cases) {
+    for (const auto& [value, expected] : cases) {
         const auto converted = toCurrency(value);
         ASSERT_TRUE(converted.has_value()) << value;
         EXPECT_EQ(*converted, expected) << value;
@@ -52,7 +52,7 @@ TEST(CurrencyTest, ValuesOutsideCurrencyDoNotConvert)
 
 TEST(CurrencyTest, GeneralFormatText)
 {
-    const std::tuple<Currency, const char *, const char *> cases[] = {
+    const std::tuple<Currency, const char*, const char*> cases[] = {
         {12345000, ",", "1234,5"},
         {123500, ",", "12,35"},
         {120000, ",", "12"},
@@ -60,14 +60,14 @@ TEST(CurrencyTest, GeneralFormatText)
         {0, ",", "0"},
         {1, ",", "0,0001"},
         {-72500, ",", "-7,25"},
-        {10000000000000, ",", "1000000000"},           // no thousands separator
-        {12345678901234567, ",", "1234567890123,46"},  // 15 significant digits, rounded
-        {99999999999999995, ",", "10000000000000"},    // the carry ripples up
+        {10000000000000, ",", "1000000000"}, // no thousands separator
+        {12345678901234567, ",", "1234567890123,46"}, // 15 significant digits, rounded
+        {99999999999999995, ",", "10000000000000"}, // the carry ripples up
         {std::numeric_limits<Currency>::max(), ",", "922337203685478"},
         {std::numeric_limits<Currency>::min(), ",", "-922337203685478"},
-        {123456789012345, ",", "12345678901,2345"},    // exactly 15 digits: kept
+        {123456789012345, ",", "12345678901,2345"}, // exactly 15 digits: kept
     };
-    for (const auto &[value, point, expected] : cases)
+    for (const auto& [value, point, expected] : cases)
         EXPECT_EQ(currencyText(value, QString::fromUtf8(point)), QString::fromUtf8(expected))
             << value;
 }

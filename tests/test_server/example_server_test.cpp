@@ -26,14 +26,13 @@ using test::methodCall;
 const QString kName = QStringLiteral("ExampleAccounting.DataControlServ");
 const QString kFactory = QStringLiteral("/ExampleAccounting/DataControlServ");
 
-QString execWord(const QString &word)
+QString execWord(const QString& word)
 {
     QString quoted = quoteExecWord(word);
     return quoted.replace(u'\\', QStringLiteral("\\\\"));
 }
 
-class ExampleServerTest : public ::testing::Test
-{
+class ExampleServerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -44,16 +43,17 @@ protected:
         ASSERT_TRUE(QDir().mkpath(bus->serviceDir()));
         QFile service(bus->serviceDir() + u'/' + kName + QStringLiteral(".service"));
         ASSERT_TRUE(service.open(QIODevice::WriteOnly));
-        service.write(QStringLiteral("[D-BUS Service]\nName=%1\nExec=%2 %3 --name %1 --journal %4\n")
-                          .arg(kName, execWord(QStringLiteral(KARVEL_PYTHON)),
-                               execWord(QStringLiteral(KARVEL_EXAMPLE_SERVER)), execWord(journal))
-                          .toUtf8());
+        service.write(
+            QStringLiteral("[D-BUS Service]\nName=%1\nExec=%2 %3 --name %1 --journal %4\n")
+                .arg(kName, execWord(QStringLiteral(KARVEL_PYTHON)),
+                     execWord(QStringLiteral(KARVEL_EXAMPLE_SERVER)), execWord(journal))
+                .toUtf8());
         service.close();
         client = bus->connect(QStringLiteral("main-program"));
     }
 
-    QDBusMessage call(const QString &path, const char *interface, const char *member,
-                      const QVariantList &args = {})
+    QDBusMessage call(const QString& path, const char* interface, const char* member,
+                      const QVariantList& args = {})
     {
         return callAndWait(client, methodCall(kName, path, interface, member, args));
     }
@@ -67,7 +67,7 @@ protected:
     }
 
     std::unique_ptr<test::PrivateBus> bus;
-    QDBusConnection client{QString()};
+    QDBusConnection client {QString()};
     QString journal;
 };
 
@@ -80,20 +80,20 @@ TEST_F(ExampleServerTest, ServesTheMainProgramsCalls)
 
     EXPECT_EQ(call(path, tlb::kDispatchInterface, "Connect", {QStringLiteral("DSN=Весы")}).type(),
               QDBusMessage::ReplyMessage);
-    const QStringList methods = {"AddCountLine1", "AddCountLine2", "AddCountLine3",
-                                 "AddCountLine4", "AddQXCountLine1"};
-    for (const QString &method : methods) {
-        const QDBusMessage reply = call(path, tlb::kDispatchInterface, method.toLatin1().constData(),
-                                        countArguments(5, QStringLiteral("Пшеница"), 1234.5, 12.35));
+    const QStringList methods = {"AddCountLine1", "AddCountLine2", "AddCountLine3", "AddCountLine4",
+                                 "AddQXCountLine1"};
+    for (const QString& method : methods) {
+        const QDBusMessage reply =
+            call(path, tlb::kDispatchInterface, method.toLatin1().constData(),
+                 countArguments(5, QStringLiteral("Пшеница"), 1234.5, 12.35));
         ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     }
     EXPECT_EQ(journalLines(),
-              (QStringList{"Connect\tDSN=Весы",
-                           "AddCountLine1\t5\tПшеница\t12345000\t123500",
-                           "AddCountLine2\t5\tПшеница\t12345000\t123500",
-                           "AddCountLine3\t5\tПшеница\t12345000\t123500",
-                           "AddCountLine4\t5\tПшеница\t12345000\t123500",
-                           "AddQXCountLine1\t5\tПшеница\t12345000\t123500"}));
+              (QStringList {"Connect\tDSN=Весы", "AddCountLine1\t5\tПшеница\t12345000\t123500",
+                            "AddCountLine2\t5\tПшеница\t12345000\t123500",
+                            "AddCountLine3\t5\tПшеница\t12345000\t123500",
+                            "AddCountLine4\t5\tПшеница\t12345000\t123500",
+                            "AddQXCountLine1\t5\tПшеница\t12345000\t123500"}));
 
     EXPECT_EQ(call(path, tlb::kUnknownInterface, "Release").type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(call(path, tlb::kDispatchInterface, "AddCountLine1",
@@ -105,15 +105,18 @@ TEST_F(ExampleServerTest, ServesTheMainProgramsCalls)
 TEST_F(ExampleServerTest, AnswersWithTheInterfacesErrors)
 {
     const QString path = call(kFactory, tlb::kFactoryInterface, "CreateObject")
-                             .arguments().value(0).value<QDBusObjectPath>().path();
+                             .arguments()
+                             .value(0)
+                             .value<QDBusObjectPath>()
+                             .path();
     ASSERT_FALSE(path.isEmpty());
-    const std::pair<const char *, QVariantList> mismatches[] = {
+    const std::pair<const char*, QVariantList> mismatches[] = {
         {"AddCountLine2", {5, QStringLiteral("Пшеница"), 1234.5, 12.35}},
-        {"AddCountLine2", countArguments(5, QStringLiteral("Пшеница"),
-                                         std::numeric_limits<double>::quiet_NaN(), 1)},
+        {"AddCountLine2",
+         countArguments(5, QStringLiteral("Пшеница"), std::numeric_limits<double>::quiet_NaN(), 1)},
         {"AddCountLine2", countArguments(5, QStringLiteral("Пшеница"), 1, 1e300)},
     };
-    for (const auto &[member, args] : mismatches) {
+    for (const auto& [member, args] : mismatches) {
         EXPECT_EQ(call(path, tlb::kDispatchInterface, member, args).errorName(),
                   QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
     }
@@ -125,7 +128,10 @@ TEST_F(ExampleServerTest, AnswersWithTheInterfacesErrors)
 TEST_F(ExampleServerTest, AnnouncesTheDispatchIds)
 {
     const QString path = call(kFactory, tlb::kFactoryInterface, "CreateObject")
-                             .arguments().value(0).value<QDBusObjectPath>().path();
+                             .arguments()
+                             .value(0)
+                             .value<QDBusObjectPath>()
+                             .path();
     const QString xml =
         call(path, tlb::kIntrospectableInterface, "Introspect").arguments().value(0).toString();
     QXmlStreamReader reader(xml);
@@ -139,7 +145,7 @@ TEST_F(ExampleServerTest, AnnouncesTheDispatchIds)
         if (reader.name() == QLatin1StringView("annotation"))
             ids[method] = reader.attributes().value(QLatin1StringView("value")).toInt();
     }
-    for (const tlb::CountMethod &m : tlb::countMethods())
+    for (const tlb::CountMethod& m : tlb::countMethods())
         EXPECT_EQ(ids.value(m.name), m.dispId) << m.name.toStdString();
 }
 

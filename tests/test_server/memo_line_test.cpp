@@ -27,13 +27,14 @@ TEST(MemoLineTest, RussianLocaleWritesTheExampleLine)
 
 TEST(MemoLineTest, DateTimeIsShortDateAndLongTimeWithoutZone)
 {
-    const std::pair<const char *, const char *> cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"ru_RU", "05.03.2016 09:30:05"},
         {"en_US", "3/5/16 9:30:05 AM"},
         {"de_DE", "05.03.16 09:30:05"},
     };
-    for (const auto &[locale, expected] : cases) {
-        EXPECT_EQ(dateTimeText(kWhen, QLocale(QString::fromUtf8(locale))), QString::fromUtf8(expected))
+    for (const auto& [locale, expected] : cases) {
+        EXPECT_EQ(dateTimeText(kWhen, QLocale(QString::fromUtf8(locale))),
+                  QString::fromUtf8(expected))
             << locale;
     }
 }

@@ -19,7 +19,7 @@ TEST(ObjectRegistryTest, ObjectsGetFreshPathsBelowTheFactory)
     ASSERT_TRUE(registry.release(a));
     // A released path is never handed out again.
     EXPECT_EQ(registry.create(QStringLiteral(":1.7")), kBase + QStringLiteral("/Object3"));
-    EXPECT_EQ(registry.childNodes(), (QStringList{"Object2", "Object3"}));
+    EXPECT_EQ(registry.childNodes(), (QStringList {"Object2", "Object3"}));
 }
 
 TEST(ObjectRegistryTest, LastReleaseIsAnnouncedOnce)
@@ -59,7 +59,7 @@ TEST(ObjectRegistryTest, AClientLeavingReleasesAllItsObjectsOnly)
 TEST(ObjectRegistryTest, ObjectsWriteThroughTheGivenWriter)
 {
     QStringList lines;
-    ObjectRegistry registry(kBase, [&](const QString &line) { lines.append(line); });
+    ObjectRegistry registry(kBase, [&](const QString& line) { lines.append(line); });
     CountCall call;
     call.line = 3;
     call.netNum = 9;
@@ -68,7 +68,8 @@ TEST(ObjectRegistryTest, ObjectsWriteThroughTheGivenWriter)
     call.countD = 5000;
     registry.find(registry.create(QStringLiteral(":1.7")))->AddCountLine(call);
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines.front().contains(QStringLiteral("  Линия 3; Продукт: Рис Сетевой номер:9;  С:1;  D:")))
+    EXPECT_TRUE(lines.front().contains(
+        QStringLiteral("  Линия 3; Продукт: Рис Сетевой номер:9;  С:1;  D:")))
         << lines.front().toStdString();
 }
 

@@ -12,7 +12,7 @@
 
 namespace karvel::test {
 
-PrivateBus::PrivateBus(const QProcessEnvironment &extra)
+PrivateBus::PrivateBus(const QProcessEnvironment& extra)
 {
     FEnvironment = QProcessEnvironment::systemEnvironment();
     FEnvironment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
@@ -23,7 +23,7 @@ PrivateBus::PrivateBus(const QProcessEnvironment &extra)
     FEnvironment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home());
     FEnvironment.insert(QStringLiteral("KARVELC_MEMO_LOG"), memoLogPath());
     FEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    for (const QString &key : extra.keys())
+    for (const QString& key : extra.keys())
         FEnvironment.insert(key, extra.value(key));
     QDir().mkpath(home() + QStringLiteral("/system"));
 
@@ -35,8 +35,7 @@ PrivateBus::PrivateBus(const QProcessEnvironment &extra)
     if (!FDaemon.waitForStarted(10000))
         return;
     // The daemon prints its address as the first line once it listens.
-    while (!FDaemon.canReadLine() && FDaemon.waitForReadyRead(10000)) {
-    }
+    while (!FDaemon.canReadLine() && FDaemon.waitForReadyRead(10000)) { }
     FAddress = QString::fromUtf8(FDaemon.readLine()).trimmed();
     FEnvironment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), FAddress);
 }
@@ -44,7 +43,7 @@ PrivateBus::PrivateBus(const QProcessEnvironment &extra)
 PrivateBus::~PrivateBus()
 {
     endServers();
-    for (const QString &name : FConnections)
+    for (const QString& name : FConnections)
         QDBusConnection::disconnectFromBus(name);
     FDaemon.terminate();
     FDaemon.waitForFinished(10000);
@@ -57,7 +56,7 @@ void PrivateBus::endServers()
     // Whatever the bus started and is still there ends with the test.
     QDBusConnection bus = connect(QStringLiteral("cleanup"));
     const QStringList names = bus.interface()->registeredServiceNames().value();
-    for (const QString &name : names) {
+    for (const QString& name : names) {
         if (!name.startsWith(u':'))
             continue;
         const qint64 pid = qint64(bus.interface()->servicePid(name).value());
@@ -68,7 +67,7 @@ void PrivateBus::endServers()
 
 void PrivateBus::stopDaemon()
 {
-    for (const QString &name : FConnections)
+    for (const QString& name : FConnections)
         QDBusConnection::disconnectFromBus(name);
     FConnections.clear();
     FDaemon.terminate();
@@ -86,20 +85,20 @@ QString PrivateBus::memoLogPath() const
     return home() + QStringLiteral("/memo.txt");
 }
 
-QDBusConnection PrivateBus::connect(const QString &connectionName)
+QDBusConnection PrivateBus::connect(const QString& connectionName)
 {
     FConnections.append(connectionName);
     return QDBusConnection::connectToBus(FAddress, connectionName);
 }
 
-qint64 PrivateBus::ownerPid(const QString &name)
+qint64 PrivateBus::ownerPid(const QString& name)
 {
     QDBusConnection bus = connect(QStringLiteral("pid-query"));
     const auto reply = bus.interface()->servicePid(name);
     return reply.isValid() ? qint64(reply.value()) : 0;
 }
 
-int PrivateBus::run(const QString &program, const QStringList &arguments, QString *output)
+int PrivateBus::run(const QString& program, const QStringList& arguments, QString* output)
 {
     QProcess process;
     process.setProcessEnvironment(FEnvironment);

@@ -12,10 +12,9 @@ namespace karvel::test {
 // A session bus daemon of the test's own, in a temporary home: its per-user service
 // directory is <home>/data/dbus-1/services (through XDG_DATA_HOME, as on a desktop), the
 // system-wide directories are empty, and servers it starts inherit `environment()`.
-class PrivateBus
-{
+class PrivateBus {
 public:
-    explicit PrivateBus(const QProcessEnvironment &extra = {});
+    explicit PrivateBus(const QProcessEnvironment& extra = {});
     ~PrivateBus();
 
     bool isRunning() const { return !FAddress.isEmpty(); }
@@ -27,12 +26,12 @@ public:
     QProcessEnvironment environment() const { return FEnvironment; }
 
     // A new client connection to this bus.
-    QDBusConnection connect(const QString &connectionName);
+    QDBusConnection connect(const QString& connectionName);
     // The process id owning a name, 0 when nobody does.
-    qint64 ownerPid(const QString &name);
+    qint64 ownerPid(const QString& name);
 
     // Runs a program to its end with the bus's environment; returns its exit code.
-    int run(const QString &program, const QStringList &arguments, QString *output = nullptr);
+    int run(const QString& program, const QStringList& arguments, QString* output = nullptr);
 
     // Ends every process still connected to the bus other than this one.
     void endServers();

@@ -34,26 +34,25 @@ QProcessEnvironment russian()
     return env;
 }
 
-QString readFile(const QString &path)
+QString readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-QStringList memoLines(const PrivateBus &bus)
+QStringList memoLines(const PrivateBus& bus)
 {
     return readFile(bus.memoLogPath()).split(u'\n', Qt::SkipEmptyParts);
 }
 
-QString serviceFile(const PrivateBus &bus)
+QString serviceFile(const PrivateBus& bus)
 {
     return bus.serviceDir() + QStringLiteral("/KarvelC.DataControlServ.service");
 }
 
-class ProcessTest : public ::testing::Test
-{
+class ProcessTest : public ::testing::Test {
 protected:
-    void start(const QProcessEnvironment &extra = {})
+    void start(const QProcessEnvironment& extra = {})
     {
         bus = std::make_unique<PrivateBus>(extra);
         ASSERT_TRUE(bus->isRunning()) << "dbus-daemon did not start";
@@ -61,15 +60,15 @@ protected:
         ASSERT_TRUE(client.isConnected());
     }
 
-    void registerServer(const QString &program = kServer)
+    void registerServer(const QString& program = kServer)
     {
         QString output;
         ASSERT_EQ(bus->run(program, {QStringLiteral("/RegServer")}, &output), 0)
             << output.toStdString();
     }
 
-    QDBusMessage call(const QString &path, const char *interface, const char *member,
-                      const QVariantList &args = {})
+    QDBusMessage call(const QString& path, const char* interface, const char* member,
+                      const QVariantList& args = {})
     {
         return callAndWait(client, methodCall(kName, path, interface, member, args));
     }
@@ -84,7 +83,7 @@ protected:
     bool nameOwned() { return client.interface()->isServiceRegistered(kName).value(); }
 
     std::unique_ptr<PrivateBus> bus;
-    QDBusConnection client{QString()};
+    QDBusConnection client {QString()};
 };
 
 TEST_F(ProcessTest, RegistrationWritesAndRemovesTheActivationFile)
@@ -93,8 +92,8 @@ TEST_F(ProcessTest, RegistrationWritesAndRemovesTheActivationFile)
     registerServer();
     const QString expectedExec = QFileInfo(kServer).canonicalFilePath();
     EXPECT_EQ(readFile(serviceFile(*bus)),
-              QStringLiteral("[D-BUS Service]\nName=KarvelC.DataControlServ\nExec=") + expectedExec
-                  + QStringLiteral(" -Embedding\n"));
+              QStringLiteral("[D-BUS Service]\nName=KarvelC.DataControlServ\nExec=") +
+                  expectedExec + QStringLiteral(" -Embedding\n"));
     EXPECT_FALSE(nameOwned()); // registering does not start a server
 
     EXPECT_EQ(bus->run(kServer, {QStringLiteral("-UNREGSERVER")}), 0);
@@ -109,7 +108,7 @@ TEST_F(ProcessTest, RegistrationThatCannotBeWrittenFails)
     QFile blocker(bus->home() + QStringLiteral("/blocker"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    PrivateBus &b = *bus;
+    PrivateBus& b = *bus;
     QProcessEnvironment broken = b.environment();
     broken.insert(QStringLiteral("XDG_DATA_HOME"), blocker.fileName());
     QProcess process;
@@ -139,14 +138,14 @@ TEST_F(ProcessTest, FirstCallStartsTheServerWhichWritesTheExampleLine)
     ASSERT_TRUE(test::waitUntil([&] { return memoLines(*bus).size() == 1; }));
     const QString line = memoLines(*bus).front();
     const QLocale ru(QStringLiteral("ru_RU"));
-    const QString tail = QStringLiteral(
-        "  Линия 2; Продукт: Пшеница Сетевой номер:5;  С:1234,5;  D:12,35");
+    const QString tail =
+        QStringLiteral("  Линия 2; Продукт: Пшеница Сетевой номер:5;  С:1234,5;  D:12,35");
     EXPECT_TRUE(line == dateTimeText(before, ru) + tail || line == dateTimeText(after, ru) + tail)
         << line.toStdString();
 
     // Connect is not a member: refused, nothing written.
-    const QDBusMessage connect = call(path, tlb::kDispatchInterface, "Connect",
-                                      {QStringLiteral("DSN=accounting")});
+    const QDBusMessage connect =
+        call(path, tlb::kDispatchInterface, "Connect", {QStringLiteral("DSN=accounting")});
     EXPECT_EQ(connect.errorName(), QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"));
     // A later call's line proves the refused one would have been written before it.
     ASSERT_EQ(call(path, tlb::kDispatchInterface, "AddQXCountLine2",
@@ -218,7 +217,8 @@ TEST_F(ProcessTest, ASecondServerCannotTakeTheName)
     ASSERT_FALSE(createObject().isEmpty());
     QString output;
     EXPECT_EQ(bus->run(kServer, {QStringLiteral("-Embedding")}, &output), 1);
-    EXPECT_TRUE(output.contains(QStringLiteral("owned by another program"))) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("owned by another program")))
+        << output.toStdString();
 }
 
 TEST_F(ProcessTest, AServerAUserStartedOutlivesItsObjects)

@@ -12,10 +12,10 @@
 namespace karvel {
 namespace {
 
-QProcessEnvironment env(std::initializer_list<std::pair<const char *, const char *>> vars)
+QProcessEnvironment env(std::initializer_list<std::pair<const char*, const char*>> vars)
 {
     QProcessEnvironment e;
-    for (const auto &[name, value] : vars)
+    for (const auto& [name, value] : vars)
         e.insert(QString::fromUtf8(name), QString::fromUtf8(value));
     return e;
 }
@@ -58,7 +58,7 @@ TEST(RegistrationTest, ExecWordIsQuotedOnlyWhenNeeded)
         {"/opt/$HOME/K", "'/opt/$HOME/K'"},
         {"/opt/Весы/K", "'/opt/Весы/K'"},
     };
-    for (const auto &[word, quoted] : cases)
+    for (const auto& [word, quoted] : cases)
         EXPECT_EQ(quoteExecWord(word), quoted) << word.toStdString();
 }
 
@@ -71,10 +71,12 @@ TEST(RegistrationTest, WriteCreatesTheDirectoryAndRemoveDeletesTheFile)
     const QString file = dir + QStringLiteral("/KarvelC.DataControlServ.service");
     QString error;
 
-    ASSERT_TRUE(writeServiceFile(dir, id, QStringLiteral("/x/KarvelC"), &error)) << error.toStdString();
+    ASSERT_TRUE(writeServiceFile(dir, id, QStringLiteral("/x/KarvelC"), &error))
+        << error.toStdString();
     QFile written(file);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(written.readAll()), serviceFileText(id, QStringLiteral("/x/KarvelC")));
+    EXPECT_EQ(QString::fromUtf8(written.readAll()),
+              serviceFileText(id, QStringLiteral("/x/KarvelC")));
     written.close();
 
     // Writing again replaces the file (a moved program is registered anew).

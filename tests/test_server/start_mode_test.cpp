@@ -10,37 +10,34 @@ struct ModeCase {
     StartMode expected;
 };
 
-class StartModeTest : public ::testing::TestWithParam<ModeCase> {};
+class StartModeTest : public ::testing::TestWithParam<ModeCase> { };
 
 TEST_P(StartModeTest, ReadsTheSwitch)
 {
-    const ModeCase &c = GetParam();
-    EXPECT_EQ(parseStartMode(QStringList{QStringLiteral("KarvelC")} + c.arguments), c.expected)
+    const ModeCase& c = GetParam();
+    EXPECT_EQ(parseStartMode(QStringList {QStringLiteral("KarvelC")} + c.arguments), c.expected)
         << c.arguments.join(u' ').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Switches, StartModeTest,
     ::testing::Values(
-        ModeCase{{}, StartMode::User},
-        ModeCase{{"/REGSERVER"}, StartMode::RegServer},
-        ModeCase{{"-regserver"}, StartMode::RegServer},
-        ModeCase{{"/RegServer"}, StartMode::RegServer},
-        ModeCase{{"/UnRegServer"}, StartMode::UnregServer},
-        ModeCase{{"-UNREGSERVER"}, StartMode::UnregServer},
-        ModeCase{{"-Embedding"}, StartMode::Automation},
-        ModeCase{{"/automation"}, StartMode::Automation},
-        ModeCase{{"-platform", "offscreen", "/EMBEDDING"}, StartMode::Automation},
+        ModeCase {{}, StartMode::User}, ModeCase {{"/REGSERVER"}, StartMode::RegServer},
+        ModeCase {{"-regserver"}, StartMode::RegServer},
+        ModeCase {{"/RegServer"}, StartMode::RegServer},
+        ModeCase {{"/UnRegServer"}, StartMode::UnregServer},
+        ModeCase {{"-UNREGSERVER"}, StartMode::UnregServer},
+        ModeCase {{"-Embedding"}, StartMode::Automation},
+        ModeCase {{"/automation"}, StartMode::Automation},
+        ModeCase {{"-platform", "offscreen", "/EMBEDDING"}, StartMode::Automation},
         // Not switches: no introducer, a doubled one, or a longer word.
-        ModeCase{{"regserver"}, StartMode::User},
-        ModeCase{{"--regserver"}, StartMode::User},
-        ModeCase{{"/regservers"}, StartMode::User},
-        ModeCase{{"\\regserver"}, StartMode::User},
-        ModeCase{{"/"}, StartMode::User},
+        ModeCase {{"regserver"}, StartMode::User}, ModeCase {{"--regserver"}, StartMode::User},
+        ModeCase {{"/regservers"}, StartMode::User}, ModeCase {{"\\regserver"}, StartMode::User},
+        ModeCase {{"/"}, StartMode::User},
         // Registration wins over a bus start, registering over removing.
-        ModeCase{{"-Embedding", "/regserver"}, StartMode::RegServer},
-        ModeCase{{"/unregserver", "-automation"}, StartMode::UnregServer},
-        ModeCase{{"/unregserver", "/regserver"}, StartMode::RegServer}));
+        ModeCase {{"-Embedding", "/regserver"}, StartMode::RegServer},
+        ModeCase {{"/unregserver", "-automation"}, StartMode::UnregServer},
+        ModeCase {{"/unregserver", "/regserver"}, StartMode::RegServer}));
 
 TEST(StartModeTest, IgnoresTheProgramName)
 {

@@ -64,12 +64,12 @@ TEST(WindowTest, CloseWarningBoxAsksWithNoPreselected)
 
 struct CloseCase {
     int objects;
-    bool answer;      // what the user answers when asked
-    bool asked;       // was the box shown
+    bool answer; // what the user answers when asked
+    bool asked; // was the box shown
     bool closes;
 };
 
-class CloseTest : public ::testing::TestWithParam<CloseCase> {};
+class CloseTest : public ::testing::TestWithParam<CloseCase> { };
 
 TEST_P(CloseTest, ClosingWithLiveObjectsAsksFirst)
 {
@@ -80,7 +80,7 @@ TEST_P(CloseTest, ClosingWithLiveObjectsAsksFirst)
     ServerLifetime lifetime(StartMode::User, registry);
     TForm1 form;
     int asked = 0;
-    form.setCloseGuard(makeCloseGuard(lifetime, &form, [&](QWidget *parent) {
+    form.setCloseGuard(makeCloseGuard(lifetime, &form, [&](QWidget* parent) {
         EXPECT_EQ(parent, &form);
         ++asked;
         return c.answer;
@@ -92,9 +92,9 @@ TEST_P(CloseTest, ClosingWithLiveObjectsAsksFirst)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CloseTest,
-                         ::testing::Values(CloseCase{0, false, false, true},
-                                           CloseCase{1, false, true, false},
-                                           CloseCase{2, true, true, true}));
+                         ::testing::Values(CloseCase {0, false, false, true},
+                                           CloseCase {1, false, true, false},
+                                           CloseCase {2, true, true, true}));
 
 // The end is announced from the event loop, after the release has been answered.
 void settle()

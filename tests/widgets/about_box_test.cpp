@@ -26,7 +26,8 @@ TEST(AboutBoxTest, ShowsTheProgramTextsAndClosesWithOk)
     EXPECT_EQ(LabelText(box, "VersionLabel"), QStringLiteral("Версия ПО:"));
     EXPECT_EQ(LabelText(box, "Version"), QStringLiteral("5.2.0.0"));
     const QString note = LabelText(box, "Comments");
-    EXPECT_TRUE(note.startsWith(QStringLiteral("Осуществляется полная поддержка только для версии ПО терминала:")));
+    EXPECT_TRUE(note.startsWith(
+        QStringLiteral("Осуществляется полная поддержка только для версии ПО терминала:")));
     EXPECT_TRUE(note.contains(QStringLiteral("KR-100")));
     EXPECT_TRUE(note.contains(QStringLiteral("KR-200")));
     const auto* picture = box.findChild<QLabel*>(QStringLiteral("ProgramIcon"));
@@ -44,8 +45,8 @@ TEST(AboutBoxTest, ShowsTheProgramTextsAndClosesWithOk)
 
 TEST(ToolbarIconsTest, EveryPictureButtonHasItsPictureInToolbarOrder)
 {
-    const QStringList names{"L1Btn", "L2Btn", "L3Btn", "L4Btn", "EditLineBtn",
-                            "ComPortEdBtn", "BitBtn1", "NoSoundBtn", "LogBtn"};
+    const QStringList names {"L1Btn",        "L2Btn",   "L3Btn",      "L4Btn", "EditLineBtn",
+                             "ComPortEdBtn", "BitBtn1", "NoSoundBtn", "LogBtn"};
     ASSERT_EQ(kToolbarOrder.size(), size_t(names.size()));
     for (size_t i = 0; i < kToolbarOrder.size(); ++i) {
         const TToolbarButton button = kToolbarOrder[i];
@@ -61,7 +62,8 @@ TEST(ToolbarIconsTest, EveryPictureButtonHasItsPictureInToolbarOrder)
         EXPECT_EQ(ToolbarIcon(names[int(i)]).pixmap(32, 32).toImage(), image);
         for (size_t j = 0; j < i; ++j) {
             if (kToolbarOrder[j] != TToolbarButton::LogBtn) {
-                EXPECT_NE(ToolbarIcon(kToolbarOrder[j]).pixmap(32, 32).toImage(), image) << "two buttons, one picture";
+                EXPECT_NE(ToolbarIcon(kToolbarOrder[j]).pixmap(32, 32).toImage(), image)
+                    << "two buttons, one picture";
             }
         }
     }

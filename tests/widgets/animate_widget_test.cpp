@@ -21,7 +21,8 @@ TEST(AnimateWidgetTest, ClipIsTwentyLoopingFramesOf32Pixels)
     // 30 ms stored, played at 90 %: one frame every 33 ms.
     EXPECT_FALSE(clip.read().isNull());
     EXPECT_EQ(clip.nextImageDelay(), 30);
-    EXPECT_EQ(clip.nextImageDelay() * 100 / widget.Movie().speed(), 1000 / TAnimateWidget::kFramesPerSecond);
+    EXPECT_EQ(clip.nextImageDelay() * 100 / widget.Movie().speed(),
+              1000 / TAnimateWidget::kFramesPerSecond);
 }
 
 TEST(AnimateWidgetTest, PlaysWhileActiveAndHoldsAStillFrameWhenStopped)
@@ -37,7 +38,8 @@ TEST(AnimateWidgetTest, PlaysWhileActiveAndHoldsAStillFrameWhenStopped)
 
     widget.SetActive(true);
     EXPECT_TRUE(widget.Active());
-    EXPECT_TRUE(test::SpinUntil([&] { return widget.Movie().currentFrameNumber() != first; }, 1000));
+    EXPECT_TRUE(
+        test::SpinUntil([&] { return widget.Movie().currentFrameNumber() != first; }, 1000));
 
     widget.SetActive(false);
     EXPECT_FALSE(widget.Active());
@@ -48,7 +50,8 @@ TEST(AnimateWidgetTest, PlaysWhileActiveAndHoldsAStillFrameWhenStopped)
     EXPECT_EQ(test::Picture(widget), shown);
 
     widget.SetActive(true); // goes on from the still frame
-    EXPECT_TRUE(test::SpinUntil([&] { return widget.Movie().currentFrameNumber() != still; }, 1000));
+    EXPECT_TRUE(
+        test::SpinUntil([&] { return widget.Movie().currentFrameNumber() != still; }, 1000));
 }
 
 TEST(AnimateWidgetTest, ShowsTheClipScaledToTheControl)
@@ -59,7 +62,8 @@ TEST(AnimateWidgetTest, ShowsTheClipScaledToTheControl)
     // The chute at the top of every frame is grey.
     int grey = 0;
     for (int x = 0; x < 17; ++x)
-        grey += qAlpha(image.pixel(x, 0)) > 0 && qGray(image.pixel(x, 0)) > 60 && qGray(image.pixel(x, 0)) < 180;
+        grey += qAlpha(image.pixel(x, 0)) > 0 && qGray(image.pixel(x, 0)) > 60 &&
+            qGray(image.pixel(x, 0)) < 180;
     EXPECT_GT(grey, 3);
 }
 

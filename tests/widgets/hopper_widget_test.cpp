@@ -44,23 +44,23 @@ protected:
 TEST_F(HopperWidgetTest, PaintsBodyFunnelAndOutlinesOnTheButtonFace)
 {
     const QImage image = Picture(*hopper);
-    EXPECT_EQ(At(image, 1, 1), face);      // margin
-    EXPECT_EQ(At(image, 134, 30), face);   // right of the body
-    EXPECT_EQ(At(image, 10, 45), kAqua);   // inside the body
-    EXPECT_EQ(At(image, 5, 45), kBlack);   // body's left edge
+    EXPECT_EQ(At(image, 1, 1), face); // margin
+    EXPECT_EQ(At(image, 134, 30), face); // right of the body
+    EXPECT_EQ(At(image, 10, 45), kAqua); // inside the body
+    EXPECT_EQ(At(image, 5, 45), kBlack); // body's left edge
     EXPECT_EQ(At(image, 131, 45), kBlack); // body's right edge: 132 is excluded
     EXPECT_EQ(At(image, 132, 45), face);
-    EXPECT_EQ(At(image, 60, 49), kBlack);  // body's bottom edge at round(50.5) - 1
-    EXPECT_EQ(At(image, 60, 50), face);    // gap between body and funnel
-    EXPECT_EQ(At(image, 68, 70), kAqua);   // inside the funnel
-    EXPECT_EQ(At(image, 20, 80), face);    // beside the funnel
+    EXPECT_EQ(At(image, 60, 49), kBlack); // body's bottom edge at round(50.5) - 1
+    EXPECT_EQ(At(image, 60, 50), face); // gap between body and funnel
+    EXPECT_EQ(At(image, 68, 70), kAqua); // inside the funnel
+    EXPECT_EQ(At(image, 20, 80), face); // beside the funnel
 }
 
 TEST_F(HopperWidgetTest, DamperClosedAcrossTheOutletOrOpenAsANarrowPlate)
 {
     QImage image = Picture(*hopper);
     EXPECT_EQ(At(image, 68, 93), kBlack); // top edge of the closed plate
-    EXPECT_EQ(At(image, 68, 95), kAqua);  // its fill
+    EXPECT_EQ(At(image, 68, 95), kAqua); // its fill
     EXPECT_EQ(At(image, 56, 95), kBlack); // left edge
     EXPECT_EQ(At(image, 80, 95), kBlack); // right edge, 81 excluded
     EXPECT_EQ(At(image, 68, 97), kBlack); // bottom edge, 98 excluded
@@ -68,7 +68,7 @@ TEST_F(HopperWidgetTest, DamperClosedAcrossTheOutletOrOpenAsANarrowPlate)
 
     hopper->SetOpenClose(true);
     image = Picture(*hopper);
-    EXPECT_EQ(At(image, 68, 95), face);   // nothing across the outlet
+    EXPECT_EQ(At(image, 68, 95), face); // nothing across the outlet
     EXPECT_EQ(At(image, 58, 93), kBlack); // the plate (56, 93, 61, 95)
     EXPECT_EQ(At(image, 60, 94), kBlack);
     EXPECT_EQ(At(image, 61, 94), face);

@@ -17,7 +17,8 @@ protected:
     {
         for (int i = 0; i < 4; ++i)
             bar.addTab(QStringLiteral("88"));
-        bar.SetTabColour([this](int index) { return TabStateColour(states[index], bar.palette()); });
+        bar.SetTabColour(
+            [this](int index) { return TabStateColour(states[index], bar.palette()); });
         bar.resize(bar.sizeHint());
     }
 
@@ -34,14 +35,14 @@ protected:
     }
 
     TStateTabBar bar;
-    std::array<uint8_t, 4> states{0, 1, 2, 3};
+    std::array<uint8_t, 4> states {0, 1, 2, 3};
 };
 
 TEST_F(StateTabBarTest, EachTabIsPaintedInTheColourOfItsState)
 {
     const QImage image = Picture(bar);
-    const std::array<QColor, 4> expected{bar.palette().color(QPalette::Button), QColor(0, 128, 0),
-                                         QColor(255, 255, 0), QColor(255, 0, 0)};
+    const std::array<QColor, 4> expected {bar.palette().color(QPalette::Button), QColor(0, 128, 0),
+                                          QColor(255, 255, 0), QColor(255, 0, 0)};
     for (int i = 0; i < 4; ++i) {
         const QRect r = bar.tabRect(i);
         EXPECT_EQ(At(image, r.left() + 3, r.center().y()), expected[i]) << "tab " << i;

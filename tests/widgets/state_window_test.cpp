@@ -1,5 +1,5 @@
-#include "state_window.h"
 #include "state_lists.h"
+#include "state_window.h"
 #include "widget_probe.h"
 
 #include <gtest/gtest.h>
@@ -18,30 +18,32 @@ TEST(StateWindowTest, ShowsTheListsLineByLine)
 
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Состояние системы"));
-    EXPECT_EQ(window.Text(), QStringLiteral("Линия 1  Весы 5 - отсутствует связь!\n"
-                                            "Линия 1  Весы 2 - отсутствует связь!\n"
-                                            "Линия 3  Весы 12 - отсутствует связь!"));
+    EXPECT_EQ(window.Text(),
+              QStringLiteral("Линия 1  Весы 5 - отсутствует связь!\n"
+                             "Линия 1  Весы 2 - отсутствует связь!\n"
+                             "Линия 3  Весы 12 - отсутствует связь!"));
 
     // A return leaves the text as it was until the next refresh; then it is gone.
     lists.DropPin(1, 5);
     EXPECT_TRUE(window.Text().startsWith(QStringLiteral("Линия 1  Весы 5 ")));
     window.ShowData(lists);
-    EXPECT_EQ(window.Text(), QStringLiteral("Линия 1  Весы 2 - отсутствует связь!\n"
-                                            "Линия 3  Весы 12 - отсутствует связь!"));
+    EXPECT_EQ(window.Text(),
+              QStringLiteral("Линия 1  Весы 2 - отсутствует связь!\n"
+                             "Линия 3  Весы 12 - отсутствует связь!"));
 }
 
 TEST(StateWindowTest, EmptyListsGiveAnEmptyView)
 {
     TLogFrm window;
-    window.ShowData(QStringList{QStringLiteral("Линия 2  Весы 7 - отсутствует связь!")});
-    window.ShowData(TStateLists{});
+    window.ShowData(QStringList {QStringLiteral("Линия 2  Весы 7 - отсутствует связь!")});
+    window.ShowData(TStateLists {});
     EXPECT_TRUE(window.Text().isEmpty());
 }
 
 TEST(StateWindowTest, TextIsRedInAToolWindowOfTheDesignSize)
 {
     TLogFrm window;
-    window.ShowData(QStringList{QStringLiteral("Линия 4  Весы 30 - отсутствует связь!")});
+    window.ShowData(QStringList {QStringLiteral("Линия 4  Весы 30 - отсутствует связь!")});
     EXPECT_TRUE(window.windowFlags().testFlag(Qt::Tool));
     EXPECT_EQ(window.size(), QSize(TLogFrm::kClientWidth, TLogFrm::kClientHeight));
     const QImage image = test::Picture(window);

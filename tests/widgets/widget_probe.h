@@ -14,9 +14,15 @@
 
 namespace karvel::test {
 
-inline QImage Picture(QWidget& widget) { return widget.grab().toImage(); }
+inline QImage Picture(QWidget& widget)
+{
+    return widget.grab().toImage();
+}
 
-inline QColor At(const QImage& image, int x, int y) { return image.pixelColor(x, y).toRgb(); }
+inline QColor At(const QImage& image, int x, int y)
+{
+    return image.pixelColor(x, y).toRgb();
+}
 
 // Shows the widget and waits until its window is on screen.
 inline void ShowExposed(QWidget& widget)
@@ -24,7 +30,8 @@ inline void ShowExposed(QWidget& widget)
     widget.show();
     QElapsedTimer waited;
     waited.start();
-    while (!(widget.windowHandle() && widget.windowHandle()->isExposed()) && waited.elapsed() < 5000)
+    while (!(widget.windowHandle() && widget.windowHandle()->isExposed()) &&
+           waited.elapsed() < 5000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 

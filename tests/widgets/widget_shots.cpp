@@ -37,7 +37,8 @@ QGroupBox* HopperGroup(const QString& title, const QString& caption, bool open, 
     hopper->SetTextSize(14);
     hopper->SetColor(QColor(0, 255, 255));
     hopper->SetTextBordColor(QColor(0, 255, 255));
-    const std::array<QPoint, 4> places{QPoint(84, 16), QPoint(84, 136), QPoint(68, 136), QPoint(100, 136)};
+    const std::array<QPoint, 4> places {QPoint(84, 16), QPoint(84, 136), QPoint(68, 136),
+                                        QPoint(100, 136)};
     for (size_t i = 0; i < places.size(); ++i) {
         auto* flow = new TAnimateWidget(group);
         flow->move(places[i]);
@@ -70,10 +71,11 @@ int main(int argc, char** argv)
     hoppers.show();
 
     TStateTabBar tabs;
-    const std::array<uint8_t, 6> states{0, 1, 2, 3, 0, 1};
+    const std::array<uint8_t, 6> states {0, 1, 2, 3, 0, 1};
     for (int i = 0; i < int(states.size()); ++i)
         tabs.addTab(QString::number(i + 1));
-    tabs.SetTabColour([&](int index) { return TabStateColour(states.at(size_t(index)), tabs.palette()); });
+    tabs.SetTabColour(
+        [&](int index) { return TabStateColour(states.at(size_t(index)), tabs.palette()); });
     tabs.setCurrentIndex(1);
     tabs.resize(tabs.sizeHint());
     tabs.show();

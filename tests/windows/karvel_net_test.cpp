@@ -37,16 +37,20 @@ struct Slot {
 // The store as the registry editor would export it, with lines 1 and 2 configured.
 QString StoreText(const std::vector<Slot>& line1, const std::vector<Slot>& line2)
 {
-    QStringList out{"Windows Registry Editor Version 5.00", "",
-                    "[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Control]",
-                    "\"Name\"=\"KarvelC.DataControlServ\"", "\"Password\"=\"\"", ""};
+    QStringList out {"Windows Registry Editor Version 5.00",
+                     "",
+                     "[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Control]",
+                     "\"Name\"=\"KarvelC.DataControlServ\"",
+                     "\"Password\"=\"\"",
+                     ""};
     const std::vector<Slot>* lines[4] = {&line1, &line2, nullptr, nullptr};
     for (int n = 1; n <= 4; ++n) {
         out << QString("[HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net\\Line%1]").arg(n);
         out << QString("\"TerminalType\"=dword:%1").arg(n == 2 ? "00000001" : "00000000");
         for (int i = 1; i <= 30; ++i) {
             const bool used = lines[n - 1] && i <= static_cast<int>(lines[n - 1]->size());
-            const Slot slot = used ? (*lines[n - 1])[static_cast<size_t>(i - 1)] : Slot{0, QString("Продукт %1").arg(i)};
+            const Slot slot = used ? (*lines[n - 1])[static_cast<size_t>(i - 1)]
+                                   : Slot {0, QString("Продукт %1").arg(i)};
             out << QString("\"NetNum%1\"=dword:%2").arg(i).arg(slot.net, 8, 16, QChar('0'));
             out << QString("\"NameP%1\"=\"%2\"").arg(i).arg(slot.product);
         }
@@ -56,8 +60,11 @@ QString StoreText(const std::vector<Slot>& line1, const std::vector<Slot>& line2
     for (int n = 1; n <= 4; ++n)
         out << QString("\"PortL%1\"=dword:%2").arg(n).arg(n - 1, 8, 10, QChar('0'))
             << QString("\"SpeedL%1\"=dword:00000001").arg(n);
-    out << "\"SoundStop\"=dword:00000000" << "\"LogWr\"=dword:00000001" << "\"SoundMode\"=dword:00000001"
-        << "\"SoundFileName\"=\"\"" << "";
+    out << "\"SoundStop\"=dword:00000000"
+        << "\"LogWr\"=dword:00000001"
+        << "\"SoundMode\"=dword:00000001"
+        << "\"SoundFileName\"=\"\""
+        << "";
     return out.join("\r\n");
 }
 
@@ -71,8 +78,10 @@ protected:
         QFile::remove(MEMO_LOG);
         ASSERT_EQ(QProcess::execute(KARVELC_PATH, {"-RegServer"}), 0);
         WriteStore({{5, "Пшеница"}, {6, "Ячмень"}}, {{1, "Рожь"}, {2, "Кукуруза"}});
-        ASSERT_TRUE(StartSim(sim1, 1, {"--terminal", "5:KR200:Пшеница", "--terminal", "6:KR200:Ячмень"}));
-        ASSERT_TRUE(StartSim(sim2, 2, {"--terminal", "1:KR100:Рожь", "--terminal", "2:KR100:Кукуруза"}));
+        ASSERT_TRUE(
+            StartSim(sim1, 1, {"--terminal", "5:KR200:Пшеница", "--terminal", "6:KR200:Ячмень"}));
+        ASSERT_TRUE(
+            StartSim(sim2, 2, {"--terminal", "1:KR100:Рожь", "--terminal", "2:KR100:Кукуруза"}));
         // Message boxes are answered at once and kept for the test to read.
         QObject::connect(&boxCloser, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -102,7 +111,8 @@ protected:
         QDir().mkpath(work);
         // A total must stand still for four readings before it is booked: the cycle leaves
         // it standing for about a second after each portion.
-        options << "--cycle-ms" << "2500";
+        options << "--cycle-ms"
+                << "2500";
         return sim.Start(home.path() + QString("/Vistam/dosdevices/com%1").arg(com), work, options);
     }
     static QStringList TabTexts(TFormLine& line)
@@ -130,12 +140,12 @@ TEST_F(KarvelNetWindows, ConfiguredLinesOpenWithATabPerTerminal)
     EXPECT_TRUE(window->Line(1).isVisible());
     EXPECT_TRUE(window->Line(2).isVisible());
     EXPECT_FALSE(window->Line(3).isVisible());
-    EXPECT_EQ(TabTexts(window->Line(1)), (QStringList{"Пшеница", "Ячмень"}));
-    EXPECT_EQ(TabTexts(window->Line(2)), (QStringList{"Рожь", "Кукуруза"}));
+    EXPECT_EQ(TabTexts(window->Line(1)), (QStringList {"Пшеница", "Ячмень"}));
+    EXPECT_EQ(TabTexts(window->Line(2)), (QStringList {"Рожь", "Кукуруза"}));
     EXPECT_TRUE(window->Line(1).Kr200MenuVisible());
     EXPECT_FALSE(window->Line(2).Kr200MenuVisible());
     window->LineBtnClick(3);
-    EXPECT_EQ(messages, QStringList{"Линия 3 несконфигурирована"});
+    EXPECT_EQ(messages, QStringList {"Линия 3 несконфигурирована"});
     EXPECT_EQ(window->windowTitle(), TForm1::kCaption);
 }
 
@@ -145,7 +155,8 @@ TEST_F(KarvelNetWindows, TheSelectedTerminalShowsItsValues)
     line.Tabs().setCurrentIndex(1);
     ASSERT_TRUE(WaitUntil([&] { return line.GroupCaption() == "Ячмень"; }, 5000));
     // The counters are read once per cycle of ten requests: empty texts until then.
-    ASSERT_TRUE(WaitUntil([&] { return line.ValueText(TSlotDisplay::Count_t).contains('.'); }, 5000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return line.ValueText(TSlotDisplay::Count_t).contains('.'); }, 5000));
     EXPECT_TRUE(line.ValueText(TSlotDisplay::Count_C).contains('.'));
     EXPECT_TRUE(line.Hopper().Caption().startsWith("   "));
     EXPECT_GT(line.Hopper().Caption().trimmed().toDouble(), -1e9);
@@ -153,11 +164,14 @@ TEST_F(KarvelNetWindows, TheSelectedTerminalShowsItsValues)
 
 TEST_F(KarvelNetWindows, ABookedChangeShowsInTheLineAndReachesTheServer)
 {
-    ASSERT_TRUE(WaitUntil([&] { return window->Line(1).StatusText().startsWith("Весы: "); }, 20000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return window->Line(1).StatusText().startsWith("Весы: "); }, 20000));
     const QString status = window->Line(1).StatusText();
-    EXPECT_TRUE(status.contains("; № ") && status.contains("; C: ") && status.contains("; d: ")) << status.toStdString();
+    EXPECT_TRUE(status.contains("; № ") && status.contains("; C: ") && status.contains("; d: "))
+        << status.toStdString();
     ASSERT_TRUE(WaitUntil([&] { return ReadFile(MEMO_LOG).contains("Линия 1"); }, 10000));
-    EXPECT_TRUE(ReadFile(MEMO_LOG).contains(QRegularExpression("Продукт: (Пшеница|Ячмень) Сетевой номер:[56];")))
+    EXPECT_TRUE(ReadFile(MEMO_LOG).contains(
+        QRegularExpression("Продукт: (Пшеница|Ячмень) Сетевой номер:[56];")))
         << ReadFile(MEMO_LOG).toStdString();
 }
 
@@ -180,8 +194,11 @@ TEST_F(KarvelNetWindows, ALostLinkReachesTheStateWindowAndTheLog)
 {
     ASSERT_TRUE(WaitUntil([&] { return window->Core().LineList(1)[1]->Connect; }, 5000));
     sim1.Control("silence 6");
-    ASSERT_TRUE(WaitUntil([&] { return window->StateWindow().Text().contains("Линия 1  Весы 6 - отсутствует связь!"); },
-                          15000));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return window->StateWindow().Text().contains("Линия 1  Весы 6 - отсутствует связь!");
+        },
+        15000));
     EXPECT_TRUE(window->StateWindow().isVisible());
     QFile log(home.path() + "/prog/log.txt");
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
@@ -192,11 +209,12 @@ TEST_F(KarvelNetWindows, AReloadRebuildsTheTabs)
 {
     WriteStore({{5, "Пшеница"}, {6, "Ячмень"}, {9, "Горох"}}, {});
     window->Reload();
-    EXPECT_EQ(TabTexts(window->Line(1)), (QStringList{"Пшеница", "Ячмень", "Горох"}));
+    EXPECT_EQ(TabTexts(window->Line(1)), (QStringList {"Пшеница", "Ячмень", "Горох"}));
     EXPECT_TRUE(window->Line(1).isVisible());
     EXPECT_FALSE(window->Line(2).isVisible()) << "a line left without terminals stays closed";
     EXPECT_FALSE(window->Line(2).Poller().Port().Connected());
-    ASSERT_TRUE(WaitUntil([&] { return window->Core().LineList(1)[0]->Connect; }, 5000)) << "polling again";
+    ASSERT_TRUE(WaitUntil([&] { return window->Core().LineList(1)[0]->Connect; }, 5000))
+        << "polling again";
 }
 
 } // namespace
