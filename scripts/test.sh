@@ -7,8 +7,11 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 build=${1:-build}
+launcher=()
+# A compiler cache, where the machine has one, makes rebuilds after small changes quick.
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKARVEL_SANITIZE="${KARVEL_SANITIZE:-}"
+  -DKARVEL_SANITIZE="${KARVEL_SANITIZE:-}" "${launcher[@]}"
 cmake --build "$build" -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
