@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
   clang clang-format libclang-rt-14-dev libmodbus-dev file
   qt6-multimedia-dev libfluidsynth-dev fluid-soundfont-gm fonts-liberation
+  libsqlite3-dev sqlite3
 )
 
 missing=()
