@@ -38,7 +38,7 @@ public:
     std::vector<uint8_t> errors;
 
 private:
-    sim::FeedPort port_;
+    sim::TFeedPort port_;
     TComVistam framing_;
 };
 
