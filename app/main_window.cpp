@@ -175,7 +175,8 @@ void TForm1::SoundAlarm()
 void TForm1::AlarmSoundFailed(const QString& error)
 {
     sound_->Beep();
-    core_->AlarmSoundFailed(error);
+    if (core_)
+        core_->AlarmSoundFailed(error);
     SetAlarmStatus(
         QStringLiteral("Сбой звука тревоги: %1. Тревога подана звуковым сигналом.").arg(error));
 }
