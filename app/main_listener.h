@@ -19,6 +19,8 @@ public:
     // For a status line, not for a message box: polling goes on. An empty text: every
     // change kept meanwhile has been delivered.
     virtual void AccountingTrouble(const QString& text) { (void)text; }
+    // The list of changes set aside changed (one was added, sent again or discarded).
+    virtual void SetAsideChanged() { }
 };
 
 } // namespace karvel

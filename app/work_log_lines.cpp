@@ -39,4 +39,22 @@ QString LogAccountingFailedLine(const QString& when, int line, uint8_t netNum, c
         QStringLiteral("  -  Учет не принял изменение, оно записано в журнал: ") + oneLine;
 }
 
+QString LogSetAsideLine(const QString& when, int line, uint8_t netNum, const QString& changeId,
+                        const QString& error)
+{
+    QString oneLine = error;
+    oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
+    return TerminalPart(when, line, netNum) + QStringLiteral("  -  Учет отказал в изменении ") +
+        changeId + QStringLiteral(", оно отложено: ") + oneLine;
+}
+
+QString LogKeptInMemoryLine(const QString& when, int line, uint8_t netNum, const QString& error)
+{
+    QString oneLine = error;
+    oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
+    return TerminalPart(when, line, netNum) +
+        QStringLiteral("  -  Изменение не записано в журнал учета на диске, хранится в памяти: ") +
+        oneLine;
+}
+
 } // namespace karvel

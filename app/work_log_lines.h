@@ -15,4 +15,10 @@ QString LogLinkBackLine(const QString& when, int line, uint8_t netNum);
 QString LogAccountingFailedLine(const QString& when, int line, uint8_t netNum,
                                 const QString& error);
 
+// A change the accounting server refused for good: set aside, forwarding goes on.
+QString LogSetAsideLine(const QString& when, int line, uint8_t netNum, const QString& changeId,
+                        const QString& error);
+// A booked change the ledger did not take: kept in memory.
+QString LogKeptInMemoryLine(const QString& when, int line, uint8_t netNum, const QString& error);
+
 } // namespace karvel

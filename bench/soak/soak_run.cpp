@@ -119,7 +119,7 @@ private:
     bool Settled();
     void Timeline();
     void Cleanup();
-    TAccountForwarder* Forwarder() const { return core_ ? core_->AccountServer() : nullptr; }
+    TDbusSink* Forwarder() const { return core_ ? core_->AccountServer() : nullptr; }
 
     TSoakOptions o_;
     QString dir_;
@@ -203,7 +203,7 @@ bool TSoak::Settled()
                 t->c_old != t->Count.C)
                 return false;
         }
-    TAccountForwarder* f = Forwarder();
+    TDbusSink* f = Forwarder();
     if (f == nullptr || f->Waiting() != 0 || f->Sending())
         return false;
     int booked = 0;

@@ -1,7 +1,10 @@
 // A small accounting server for the tests: it owns the bus name it is given, makes
 // objects through the class factory like any accounting server, and records every call
 // it receives. Tests read and steer it through the interface KarvelT.Recorder at
-// /Recorder: Calls() -> as, Clear(), SetDelay(u ms), SetFailing(b), DropObjects(), Quit().
+// /Recorder: Calls() -> as, Clear(), SetDelay(u ms), SetFailing(b), DropObjects(), Quit(),
+// SetRefused(s product, s error name): calls for that product get that error.
+// With --addcount its objects also offer KarvelC.IDataControlServ2.AddCount and book
+// each change identity once (a repeat is answered, not recorded).
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -17,6 +20,7 @@ namespace {
 const QString kDispatch = QStringLiteral("KarvelC.IDataControlServ");
 const QString kFactory = QStringLiteral("KarvelC.ClassFactory");
 const QString kUnknown = QStringLiteral("KarvelC.IUnknown");
+const QString kDispatch2 = QStringLiteral("KarvelC.IDataControlServ2");
 const QString kControl = QStringLiteral("KarvelT.Recorder");
 const QString kControlPath = QStringLiteral("/Recorder");
 
@@ -31,12 +35,28 @@ QString ArgText(const QVariant& v)
 
 class TRecorder : public QDBusVirtualObject {
 public:
-    TRecorder(QString name, bool withConnect) : name_(std::move(name)), withConnect_(withConnect)
+    TRecorder(QString name, bool withConnect, bool withAddCount)
+        : name_(std::move(name)), withConnect_(withConnect), withAddCount_(withAddCount)
     {
         factoryPath_ = u'/' + QString(name_).replace(u'.', u'/');
     }
 
-    QString introspect(const QString&) const override { return QString(); }
+    QString introspect(const QString& path) const override
+    {
+        if (!withAddCount_ || !objects_.contains(path))
+            return QString();
+        return QStringLiteral("  <interface name=\"%1\">\n"
+                              "    <method name=\"AddCount\">\n"
+                              "      <arg name=\"line\" type=\"y\" direction=\"in\"/>\n"
+                              "      <arg name=\"netnum\" type=\"y\" direction=\"in\"/>\n"
+                              "      <arg name=\"product\" type=\"s\" direction=\"in\"/>\n"
+                              "      <arg name=\"count_c\" type=\"d\" direction=\"in\"/>\n"
+                              "      <arg name=\"count_d\" type=\"d\" direction=\"in\"/>\n"
+                              "      <arg name=\"change_id\" type=\"s\" direction=\"in\"/>\n"
+                              "    </method>\n"
+                              "  </interface>\n")
+            .arg(kDispatch2);
+    }
 
     bool handleMessage(const QDBusMessage& msg, const QDBusConnection& bus) override
     {
@@ -68,6 +88,8 @@ private:
     bool Dispatch(const QDBusMessage& msg, const QDBusConnection& bus)
     {
         const QString member = msg.member();
+        if (withAddCount_ && msg.interface() == kDispatch2 && member == u"AddCount")
+            return AddCount(msg, bus);
         const bool counts =
             (member.startsWith(u"AddCountLine") || member.startsWith(u"AddQXCountLine")) &&
             member.size() > 0 && member.back() >= u'1' && member.back() <= u'4';
@@ -86,10 +108,36 @@ private:
             return Reply(msg, bus,
                          msg.createErrorReply(QStringLiteral("KarvelC.Error.Failed"),
                                               QStringLiteral("refused")));
+        if (counts && msg.arguments().value(1).toString() == refusedProduct_)
+            return Reply(msg, bus, msg.createErrorReply(refusedError_, QStringLiteral("refused")));
         QStringList args;
         for (const QVariant& v : msg.arguments())
             args.append(ArgText(v));
         Record(member + u'(' + msg.signature() + QStringLiteral("): ") + args.join(u'|'));
+        return Reply(msg, bus, msg.createReply());
+    }
+
+    bool AddCount(const QDBusMessage& msg, const QDBusConnection& bus)
+    {
+        if (msg.signature() != u"yysdds")
+            return Reply(
+                msg, bus,
+                msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                                     QStringLiteral("Wrong arguments ") + msg.signature()));
+        if (failing_)
+            return Reply(msg, bus,
+                         msg.createErrorReply(QStringLiteral("KarvelC.Error.Failed"),
+                                              QStringLiteral("refused")));
+        if (msg.arguments().value(2).toString() == refusedProduct_)
+            return Reply(msg, bus, msg.createErrorReply(refusedError_, QStringLiteral("refused")));
+        const QString id = msg.arguments().value(5).toString();
+        if (!booked_.contains(id)) {
+            booked_.insert(id);
+            QStringList args;
+            for (const QVariant& v : msg.arguments())
+                args.append(ArgText(v));
+            Record(QStringLiteral("AddCount(yysdds): ") + args.join(u'|'));
+        }
         return Reply(msg, bus, msg.createReply());
     }
 
@@ -105,7 +153,10 @@ private:
             delayMs_ = a[0].toInt();
         else if (m == u"SetFailing" && a.size() == 1)
             failing_ = a[0].toBool();
-        else if (m == u"DropObjects")
+        else if (m == u"SetRefused" && a.size() == 2) {
+            refusedProduct_ = a[0].toString();
+            refusedError_ = a[1].toString();
+        } else if (m == u"DropObjects")
             objects_.clear();
         else if (m == u"Quit")
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
@@ -138,6 +189,10 @@ private:
     QString name_;
     QString factoryPath_;
     bool withConnect_;
+    bool withAddCount_;
+    QSet<QString> booked_;
+    QString refusedProduct_ = QStringLiteral("\x01none");
+    QString refusedError_;
     QSet<QString> objects_;
     int made_ = 0;
     QStringList calls_;
@@ -154,7 +209,8 @@ int main(int argc, char** argv)
     const qsizetype at = args.indexOf(QStringLiteral("--name"));
     const QString name =
         at >= 0 && at + 1 < args.size() ? args[at + 1] : QStringLiteral("KarvelC.DataControlServ");
-    TRecorder recorder(name, !args.contains(QStringLiteral("--no-connect")));
+    TRecorder recorder(name, !args.contains(QStringLiteral("--no-connect")),
+                       args.contains(QStringLiteral("--addcount")));
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerVirtualObject(QStringLiteral("/"), &recorder, QDBusConnection::SubPath) ||
         !bus.registerService(name)) {

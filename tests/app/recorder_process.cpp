@@ -115,6 +115,10 @@ void TRecorderProcess::SetFailing(bool failing)
 {
     Control(name_, QStringLiteral("SetFailing"), {failing});
 }
+void TRecorderProcess::SetRefused(const QString& product, const QString& errorName)
+{
+    Control(name_, QStringLiteral("SetRefused"), {product, errorName});
+}
 void TRecorderProcess::DropObjects()
 {
     Control(name_, QStringLiteral("DropObjects"));

@@ -24,6 +24,8 @@ public:
     void Clear();
     void SetDelay(int ms);
     void SetFailing(bool failing);
+    // Calls for this product are answered with this error.
+    void SetRefused(const QString& product, const QString& errorName);
     void DropObjects();
     void Kill();
     void Start();
