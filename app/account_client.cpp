@@ -122,8 +122,9 @@ void TAccountClient::Created(const QDBusMessage& reply)
         return;
     }
     if (reply.signature() != u"o") {
-        Opened(AccountErrorText(kTypeMismatch, QStringLiteral("CreateObject: ") + reply.signature()),
-               QStringLiteral("org.freedesktop.DBus.Error.InvalidSignature"));
+        Opened(
+            AccountErrorText(kTypeMismatch, QStringLiteral("CreateObject: ") + reply.signature()),
+            QStringLiteral("org.freedesktop.DBus.Error.InvalidSignature"));
         return;
     }
     path_ = reply.arguments().constFirst().value<QDBusObjectPath>().path();
@@ -172,8 +173,9 @@ void TAccountClient::Release()
         return;
     // Nobody waits for the answer; a server also releases the objects of a client that
     // left the bus.
-    bus_.asyncCall(MethodCall(QString::fromLatin1(kUnknownInterface), QStringLiteral("Release"), {}),
-                   timeoutMs_);
+    bus_.asyncCall(
+        MethodCall(QString::fromLatin1(kUnknownInterface), QStringLiteral("Release"), {}),
+        timeoutMs_);
     path_.clear();
 }
 
@@ -214,11 +216,11 @@ bool TAccountClient::OffersAddCount(const QString& xml)
         if (token == QXmlStreamReader::StartElement) {
             const auto attributes = reader.attributes();
             if (name == u"interface")
-                inInterface = attributes.value(u"name") == QLatin1StringView(kDispatch2Interface);
+                inInterface = attributes.value(QLatin1StringView("name")) == QLatin1StringView(kDispatch2Interface);
             else if (name == u"method" && inInterface)
-                inMethod = attributes.value(u"name") == u"AddCount";
-            else if (name == u"arg" && inMethod && attributes.value(u"direction") != u"out")
-                signature += attributes.value(u"type");
+                inMethod = attributes.value(QLatin1StringView("name")) == u"AddCount";
+            else if (name == u"arg" && inMethod && attributes.value(QLatin1StringView("direction")) != u"out")
+                signature += attributes.value(QLatin1StringView("type"));
         } else if (token == QXmlStreamReader::EndElement) {
             if (name == u"method" && inMethod)
                 return signature == u"yysdds";

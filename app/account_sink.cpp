@@ -161,11 +161,10 @@ void TDbusSink::Send(const TLedgerDelivery& delivery)
     const QString product = QString::fromStdString(c.product);
     const auto netNum = static_cast<uint8_t>(c.netNum);
     const QDBusPendingCall call = client_->HasAddCount()
-        ? client_->CallAsync(QString::fromLatin1(TAccountClient::kDispatch2Interface),
-                             QStringLiteral("AddCount"),
-                             TAccountClient::AddCountArgs(c.line, netNum, product, c.countC,
-                                                          c.countD,
-                                                          QString::fromStdString(c.changeId)))
+        ? client_->CallAsync(
+              QString::fromLatin1(TAccountClient::kDispatch2Interface), QStringLiteral("AddCount"),
+              TAccountClient::AddCountArgs(c.line, netNum, product, c.countC, c.countD,
+                                           QString::fromStdString(c.changeId)))
         : client_->CallAsync(QStringLiteral("AddCountLine%1").arg(c.line),
                              TAccountClient::CountArgs(netNum, product, c.countC, c.countD));
     inFlight_.emplace(c.seq, delivery);
@@ -207,30 +206,50 @@ void TDbusSink::Answered(int64_t seq, const QDBusMessage& reply)
 
 void TDbusSink::Delivered(int64_t seq)
 {
-    if (book_.Ledger().MarkDelivered(seq, kSink))
-        return;
-    // Kept in memory so that it is not sent again; written again with the next answer.
+    // Kept in memory until written, so that it is not read and sent again.
     unmarked_.insert(seq);
-    if (OnLedgerTrouble)
-        OnLedgerTrouble(QString::fromStdString(book_.Ledger().LastError()));
+    if (!client_->HasAddCount()) {
+        // One call at a time, each marked before the next goes: a crash repeats at most
+        // the one change under way, as a server without identities cannot tell.
+        RetryMarks();
+        return;
+    }
+    // Answers that arrive together are marked in one transaction (one write to the
+    // disk); a crash before it only repeats identities the server books once.
+    if (!marksQueued_) {
+        marksQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                marksQueued_ = false;
+                RetryMarks();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void TDbusSink::RetryMarks()
 {
-    for (auto it = unmarked_.begin(); it != unmarked_.end();) {
-        if (!book_.Ledger().MarkDelivered(*it, kSink))
-            return;
-        it = unmarked_.erase(it);
+    if (unmarked_.empty() || !book_.IsOpen())
+        return;
+    TLedger& ledger = book_.Ledger();
+    TSqliteTransaction tx(ledger.Db());
+    bool ok = tx.Begun();
+    for (int64_t seq : unmarked_)
+        ok = ok && ledger.MarkDelivered(seq, kSink);
+    if (ok && tx.Commit()) {
+        unmarked_.clear();
+        return;
     }
+    if (OnLedgerTrouble)
+        OnLedgerTrouble(QString::fromStdString(ledger.LastError()));
 }
 
-void TDbusSink::Refused(const TLedgerDelivery& delivery, const QString& error,
-                        const QString& name)
+void TDbusSink::Refused(const TLedgerDelivery& delivery, const QString& error, const QString& name)
 {
     if (TAccountClient::IsGoneError(name))
         client_->MarkGone();
     const TLedgerChange& change = delivery.change;
-    book_.Ledger().MarkAttempt(change.seq, kSink, error.toStdString());
     switch (FailureKind(name)) {
     case TFailureKind::Permanent:
         SetAside(change, error);
@@ -260,6 +279,7 @@ void TDbusSink::SetAside(const TLedgerChange& change, const QString& error)
 
 void TDbusSink::Transient(const TLedgerChange& change, const QString& error)
 {
+    book_.Ledger().MarkAttempt(change.seq, kSink, error.toStdString());
     if (!halted_)
         ++failures_;
     halted_ = true;

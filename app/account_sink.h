@@ -98,6 +98,7 @@ private:
     std::set<int64_t> unmarked_; // delivered, but the ledger did not take the mark yet
     std::map<int64_t, int> ownErrors_; // the server's own errors per change, this run
     bool pumping_ = false;
+    bool marksQueued_ = false;
 };
 
 } // namespace karvel

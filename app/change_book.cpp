@@ -43,7 +43,8 @@ bool TChangeBook::OpenLedger()
 // twice. The journal is kept under another name for reference.
 void TChangeBook::ImportJournal()
 {
-    const QString path = QDir(programDir_).filePath(QString::fromLatin1(TAccountJournal::kFileName));
+    const QString path =
+        QDir(programDir_).filePath(QString::fromLatin1(TAccountJournal::kFileName));
     if (!QFile::exists(path))
         return;
     TAccountJournal journal(programDir_);
@@ -65,7 +66,8 @@ void TChangeBook::ImportJournal()
     const QString kept = QDir(programDir_).filePath(QString::fromLatin1(kImportedJournalName));
     QFile::remove(kept);
     if (QFile::rename(path, kept))
-        QFile::remove(QDir(programDir_).filePath(QString::fromLatin1(TAccountJournal::kDoneFileName)));
+        QFile::remove(
+            QDir(programDir_).filePath(QString::fromLatin1(TAccountJournal::kDoneFileName)));
 }
 
 bool TChangeBook::Write(TLedgerChange& change)

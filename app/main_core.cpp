@@ -176,8 +176,8 @@ void TMainCore::CreateAccountServer(const QString& progId)
     };
     accountServer_->OnLedgerTrouble = [this](const QString& error) {
         if (listener_)
-            listener_->AccountingTrouble(
-                QStringLiteral("Журнал учета не записан на диск: ") + error);
+            listener_->AccountingTrouble(QStringLiteral("Журнал учета не записан на диск: ") +
+                                         error);
         accountingTroubleShown_ = true;
     };
     book_->OnWritten = [this] { accountServer_->Wake(); };

@@ -76,6 +76,10 @@ public:
                 msg, bus,
                 msg.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownObject"),
                                      QStringLiteral("No object at ") + path));
+        if (msg.member() == u"Introspect")
+            return Reply(msg, bus,
+                         msg.createReply(QStringLiteral("<node>\n") + introspect(path) +
+                                         QStringLiteral("</node>\n")));
         if (msg.interface() == kUnknown && msg.member() == u"Release") {
             objects_.remove(path);
             Record(QStringLiteral("Release"));
