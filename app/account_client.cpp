@@ -216,10 +216,12 @@ bool TAccountClient::OffersAddCount(const QString& xml)
         if (token == QXmlStreamReader::StartElement) {
             const auto attributes = reader.attributes();
             if (name == u"interface")
-                inInterface = attributes.value(QLatin1StringView("name")) == QLatin1StringView(kDispatch2Interface);
+                inInterface = attributes.value(QLatin1StringView("name")) ==
+                    QLatin1StringView(kDispatch2Interface);
             else if (name == u"method" && inInterface)
                 inMethod = attributes.value(QLatin1StringView("name")) == u"AddCount";
-            else if (name == u"arg" && inMethod && attributes.value(QLatin1StringView("direction")) != u"out")
+            else if (name == u"arg" && inMethod &&
+                     attributes.value(QLatin1StringView("direction")) != u"out")
                 signature += attributes.value(QLatin1StringView("type"));
         } else if (token == QXmlStreamReader::EndElement) {
             if (name == u"method" && inMethod)

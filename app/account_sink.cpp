@@ -4,6 +4,8 @@
 
 #include <QDBusPendingCallWatcher>
 
+#include <utility>
+
 namespace karvel {
 
 namespace {
@@ -45,6 +47,14 @@ TDbusSink::TDbusSink(std::unique_ptr<TAccountClient> client, TChangeBook& book, 
 }
 
 TDbusSink::~TDbusSink() = default;
+
+void TDbusSink::Start()
+{
+    if (client_->Ready() || client_->Opening())
+        return;
+    starting_ = true;
+    client_->Open();
+}
 
 void TDbusSink::Wake()
 {
@@ -106,18 +116,21 @@ void TDbusSink::PumpOnce()
 
 void TDbusSink::Opened(const std::optional<QString>& error, const QString& name)
 {
+    const bool atStart = std::exchange(starting_, false);
+    if (error && atStart && OnStartFailed)
+        OnStartFailed(*error);
     if (!error) {
         Pump();
         return;
     }
     (void)name; // whatever the reason, the object is tried again after the pause
     ++failures_;
-    if (!outage_) {
+    if (queue_.empty())
+        Refill();
+    if (!outage_ && !queue_.empty()) {
         outage_ = true;
-        if (queue_.empty())
-            Refill();
         if (OnOutage)
-            OnOutage(queue_.empty() ? TLedgerChange {} : queue_.front().change, *error);
+            OnOutage(queue_.front().change, *error);
     }
     StartPause();
 }

@@ -40,6 +40,8 @@ public:
               QObject* parent = nullptr);
     ~TDbusSink() override;
 
+    // Makes the object at start-up (without waiting); OnStartFailed tells when that fails.
+    void Start();
     // Something new waits in the ledger, or the sink should look again.
     void Wake();
     // The connection string handed to Connect once, right after the first object is
@@ -63,6 +65,8 @@ public:
     std::function<void()> OnRecovered;
     // A change was set aside.
     std::function<void(const TLedgerChange&, const QString& error)> OnSetAside;
+    // The object could not be made at start-up.
+    std::function<void(const QString& error)> OnStartFailed;
     // The Connect call failed.
     std::function<void(const QString& error)> OnConnectFailed;
     // The outcome of a call could not be written to the ledger.
@@ -92,6 +96,7 @@ private:
     bool outage_ = false; // reported through OnOutage, not yet recovered
     std::optional<QString> connection_;
     bool connecting_ = false;
+    bool starting_ = false; // the start-up's object is being made
     std::deque<TLedgerDelivery> queue_; // read from the ledger, not yet sent
     std::map<int64_t, TLedgerDelivery> inFlight_;
     int64_t lastQueued_ = 0; // the highest seq read into the queue or sent

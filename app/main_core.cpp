@@ -163,12 +163,18 @@ void TMainCore::CreateAccountServer(const QString& progId)
         accountingTroubleShown_ = true;
     };
     accountServer_->OnRecovered = [this] {
-        if (listener_ && accountingTroubleShown_ && book_->InMemory() == 0)
-            listener_->AccountingTrouble(QString()); // everything kept went out
+        // Everything kept went out; a change set aside stays on view until the
+        // operator has answered it in the system state window.
+        if (listener_ && accountingTroubleShown_ && book_->InMemory() == 0 && !setAsideShown_)
+            listener_->AccountingTrouble(QString());
         accountingTroubleShown_ = false;
     };
     accountServer_->OnSetAside = [this](const TLedgerChange& change, const QString& error) {
         AccountingSetAside(change, error);
+    };
+    accountServer_->OnStartFailed = [this](const QString& error) {
+        if (listener_)
+            listener_->ShowMessage(error);
     };
     accountServer_->OnConnectFailed = [this](const QString& error) {
         if (listener_)
@@ -181,8 +187,9 @@ void TMainCore::CreateAccountServer(const QString& progId)
         accountingTroubleShown_ = true;
     };
     book_->OnWritten = [this] { accountServer_->Wake(); };
-    // Changes an earlier run could not deliver go out once the event loop runs.
-    QMetaObject::invokeMethod(accountServer_.get(), &TDbusSink::Wake, Qt::QueuedConnection);
+    // The object is made now, without waiting; changes an earlier run could not deliver
+    // go out once it is there.
+    accountServer_->Start();
 }
 
 void TMainCore::AccountingSetAside(const TLedgerChange& change, const QString& error)
@@ -198,7 +205,18 @@ void TMainCore::AccountingSetAside(const TLedgerChange& change, const QString& e
                 .arg(QString::fromStdString(change.product), error));
         listener_->SetAsideChanged();
     }
-    accountingTroubleShown_ = true;
+    setAsideShown_ = true;
+}
+
+void TMainCore::SetAsideAnswered()
+{
+    if (!listener_)
+        return;
+    listener_->SetAsideChanged();
+    if (setAsideShown_ && SetAsideList().empty()) {
+        setAsideShown_ = false;
+        listener_->AccountingTrouble(QString());
+    }
 }
 
 std::vector<TLedgerDelivery> TMainCore::SetAsideList() const
@@ -209,16 +227,16 @@ std::vector<TLedgerDelivery> TMainCore::SetAsideList() const
 bool TMainCore::SendAgain(int64_t seq)
 {
     const bool done = accountServer_ && accountServer_->SendAgain(seq);
-    if (done && listener_)
-        listener_->SetAsideChanged();
+    if (done)
+        SetAsideAnswered();
     return done;
 }
 
 bool TMainCore::Discard(int64_t seq)
 {
     const bool done = accountServer_ && accountServer_->Discard(seq);
-    if (done && listener_)
-        listener_->SetAsideChanged();
+    if (done)
+        SetAsideAnswered();
     return done;
 }
 

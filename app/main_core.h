@@ -130,6 +130,7 @@ private:
     void OpenBook(bool withAccounting);
     void CreateAccountServer(const QString& progId);
     void AccountingSetAside(const TLedgerChange& change, const QString& error);
+    void SetAsideAnswered();
     void CallConnect();
     void WriteLineDefaults(TConfigStore& store);
     void LoadLine(TConfigStore& store, int line);
@@ -146,6 +147,7 @@ private:
     std::unique_ptr<TChangeBook> book_;
     std::unique_ptr<TDbusSink> accountServer_;
     QString stationId_;
+    bool setAsideShown_ = false; // the status line tells of a change set aside
     bool memoryTroubleShown_ = false; // the operator was told of changes kept in memory
     QString adminPassword_;
     TWorkLog log_;
