@@ -16,6 +16,7 @@
 #include <QStringDecoder>
 #include <QUuid>
 
+#include <algorithm>
 #include <thread>
 
 namespace karvel {
@@ -66,6 +67,20 @@ TMainCore::TMainCore(TCoreOptions options, TMainListener* listener, QObject* par
 {
     if (options_.storePath.isEmpty())
         options_.storePath = TConfigStore::DefaultPath();
+    memoryRetry_.setInterval(std::max(options_.retryPeriodMs, 100));
+    connect(&memoryRetry_, &QTimer::timeout, this, &TMainCore::RetryMemory);
+}
+
+void TMainCore::RetryMemory()
+{
+    if (!book_ || !book_->FlushMemory())
+        return;
+    memoryRetry_.stop();
+    if (memoryTroubleShown_) {
+        memoryTroubleShown_ = false;
+        if (listener_ && !accountingTroubleShown_ && !setAsideShown_)
+            listener_->AccountingTrouble(QString());
+    }
 }
 
 TMainCore::~TMainCore()
@@ -413,13 +428,11 @@ void TMainCore::AddCountLine(int line, const std::string& product, uint8_t netNu
     change.countD = countD;
     // One short transaction before any call; the sink is woken by the write.
     if (book_->Book(change)) {
-        if (memoryTroubleShown_ && book_->InMemory() == 0) {
-            memoryTroubleShown_ = false;
-            if (listener_ && !accountingTroubleShown_)
-                listener_->AccountingTrouble(QString());
-        }
+        if (memoryTroubleShown_)
+            RetryMemory(); // clears the status line
         return;
     }
+    memoryRetry_.start();
     if (book_->InMemory() == 1 && log_.IsOpen())
         Log(LogKeptInMemoryLine(Now(), line, netNum, book_->LastError()));
     if (listener_)

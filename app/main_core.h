@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -147,6 +148,8 @@ private:
     std::unique_ptr<TChangeBook> book_;
     std::unique_ptr<TDbusSink> accountServer_;
     QString stationId_;
+    QTimer memoryRetry_; // writes the changes kept in memory once the disk takes them
+    void RetryMemory();
     bool setAsideShown_ = false; // the status line tells of a change set aside
     bool memoryTroubleShown_ = false; // the operator was told of changes kept in memory
     QString adminPassword_;

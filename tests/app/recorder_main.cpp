@@ -1,7 +1,8 @@
 // A small accounting server for the tests: it owns the bus name it is given, makes
 // objects through the class factory like any accounting server, and records every call
 // it receives. Tests read and steer it through the interface KarvelT.Recorder at
-// /Recorder: Calls() -> as, Clear(), SetDelay(u ms), SetFailing(b), DropObjects(), Quit(),
+// /Recorder: Calls() -> as, Clear(), SetDelay(u ms), SetCountDelay(u ms: only the
+// accounting calls), SetFailing(b), DropObjects(), Quit(),
 // SetRefused(s product, s error name): calls for that product get that error.
 // With --addcount its objects also offer KarvelC.IDataControlServ2.AddCount and book
 // each change identity once (a repeat is answered, not recorded).
@@ -14,6 +15,8 @@
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -155,6 +158,8 @@ private:
             calls_.clear();
         else if (m == u"SetDelay" && a.size() == 1)
             delayMs_ = a[0].toInt();
+        else if (m == u"SetCountDelay" && a.size() == 1)
+            countDelayMs_ = a[0].toInt();
         else if (m == u"SetFailing" && a.size() == 1)
             failing_ = a[0].toBool();
         else if (m == u"SetRefused" && a.size() == 2) {
@@ -173,12 +178,15 @@ private:
 
     // Answers after the set delay, so that a caller's time-out can be tried; the
     // control interface keeps answering meanwhile.
-    bool Reply(const QDBusMessage&, const QDBusConnection& bus, const QDBusMessage& reply)
+    bool Reply(const QDBusMessage& msg, const QDBusConnection& bus, const QDBusMessage& reply)
     {
-        if (delayMs_ <= 0)
+        const bool count =
+            msg.member().startsWith(u"AddCount") || msg.member().startsWith(u"AddQX");
+        const int delay = std::max(delayMs_, count ? countDelayMs_ : 0);
+        if (delay <= 0)
             return Send(bus, reply);
         QDBusConnection copy = bus;
-        QTimer::singleShot(delayMs_, [copy, reply]() mutable { copy.send(reply); });
+        QTimer::singleShot(delay, [copy, reply]() mutable { copy.send(reply); });
         return true;
     }
 
@@ -201,6 +209,7 @@ private:
     int made_ = 0;
     QStringList calls_;
     int delayMs_ = 0;
+    int countDelayMs_ = 0; // only the answers of the accounting calls
     bool failing_ = false;
 };
 

@@ -111,6 +111,11 @@ void TRecorderProcess::SetDelay(int ms)
 {
     Control(name_, QStringLiteral("SetDelay"), {static_cast<uint>(ms)});
 }
+void TRecorderProcess::SetCountDelay(int ms)
+{
+    Control(name_, QStringLiteral("SetCountDelay"), {static_cast<uint>(ms)});
+}
+
 void TRecorderProcess::SetFailing(bool failing)
 {
     Control(name_, QStringLiteral("SetFailing"), {failing});
