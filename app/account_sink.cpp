@@ -34,6 +34,9 @@ TDbusSink::TDbusSink(std::unique_ptr<TAccountClient> client, TChangeBook& book, 
 {
     pause_.setSingleShot(true);
     connect(&pause_, &QTimer::timeout, this, &TDbusSink::Pump);
+    marksTimer_.setSingleShot(true);
+    marksTimer_.setInterval(kMarkEveryMs);
+    connect(&marksTimer_, &QTimer::timeout, this, &TDbusSink::RetryMarks);
     client_->OnOpened = [this](const std::optional<QString>& error, const QString& name) {
         Opened(error, name);
     };
@@ -88,7 +91,6 @@ void TDbusSink::PumpOnce()
 {
     if (!book_.FlushMemory() && !book_.IsOpen())
         return; // nothing can be read; the next booked change tries the ledger again
-    RetryMarks();
     if (!client_->Ready()) {
         if (!inFlight_.empty())
             return; // the answers still under way come first
@@ -106,6 +108,10 @@ void TDbusSink::PumpOnce()
         const TLedgerDelivery next = queue_.front();
         queue_.pop_front();
         Send(next);
+    }
+    if (inFlight_.empty() && queue_.empty() && !unmarked_.empty()) {
+        marksTimer_.stop();
+        RetryMarks(); // nothing under way: the last answers are written now
     }
     if (inFlight_.empty() && queue_.empty() && outage_) {
         outage_ = false;
@@ -227,33 +233,29 @@ void TDbusSink::Delivered(int64_t seq)
         RetryMarks();
         return;
     }
-    // Answers that arrive together are marked in one transaction (one write to the
-    // disk); a crash before it only repeats identities the server books once.
-    if (!marksQueued_) {
-        marksQueued_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                marksQueued_ = false;
-                RetryMarks();
-            },
-            Qt::QueuedConnection);
-    }
+    // Answers are marked together, one transaction (one write to the disk) every few
+    // milliseconds; a crash before it only repeats identities the server books once.
+    if (!marksTimer_.isActive())
+        marksTimer_.start();
 }
 
 void TDbusSink::RetryMarks()
 {
-    if (unmarked_.empty() || !book_.IsOpen())
+    if ((unmarked_.empty() && attempts_.empty()) || !book_.IsOpen())
         return;
     TLedger& ledger = book_.Ledger();
     TSqliteTransaction tx(ledger.Db());
     bool ok = tx.Begun();
     for (int64_t seq : unmarked_)
         ok = ok && ledger.MarkDelivered(seq, kSink);
+    for (const auto& [seq, error] : attempts_)
+        ok = ok && ledger.MarkAttempt(seq, kSink, error);
     if (ok && tx.Commit()) {
         unmarked_.clear();
+        attempts_.clear();
         return;
     }
+    marksTimer_.start(); // tried again; meanwhile the changes are not sent again
     if (OnLedgerTrouble)
         OnLedgerTrouble(QString::fromStdString(ledger.LastError()));
 }
@@ -292,7 +294,9 @@ void TDbusSink::SetAside(const TLedgerChange& change, const QString& error)
 
 void TDbusSink::Transient(const TLedgerChange& change, const QString& error)
 {
-    book_.Ledger().MarkAttempt(change.seq, kSink, error.toStdString());
+    // Written with the other failures of this round when the pause starts: the calls
+    // under way time out together, and one write to the disk is enough for them.
+    attempts_.emplace_back(change.seq, error.toStdString());
     if (!halted_)
         ++failures_;
     halted_ = true;
@@ -305,6 +309,7 @@ void TDbusSink::Transient(const TLedgerChange& change, const QString& error)
 
 void TDbusSink::StartPause()
 {
+    RetryMarks();
     halted_ = false;
     pause_.start(BackoffMs(failures_, firstPauseMs_));
 }

@@ -35,6 +35,7 @@ class TDbusSink : public QObject {
 public:
     static constexpr int kWindow = 32; // AddCount calls under way at a time
     static constexpr int kBatch = 256; // waiting rows read from the ledger at a time
+    static constexpr int kMarkEveryMs = 20; // AddCount answers are written this often
 
     TDbusSink(std::unique_ptr<TAccountClient> client, TChangeBook& book, int firstPauseMs,
               QObject* parent = nullptr);
@@ -103,7 +104,8 @@ private:
     std::set<int64_t> unmarked_; // delivered, but the ledger did not take the mark yet
     std::map<int64_t, int> ownErrors_; // the server's own errors per change, this run
     bool pumping_ = false;
-    bool marksQueued_ = false;
+    QTimer marksTimer_;
+    std::vector<std::pair<int64_t, std::string>> attempts_; // failed, not yet written
 };
 
 } // namespace karvel
