@@ -11,7 +11,7 @@ QString LogStartLine(const QString& when);
 QString LogStopLine(const QString& when);
 QString LogLinkLostLine(const QString& when, int line, uint8_t netNum);
 QString LogLinkBackLine(const QString& when, int line, uint8_t netNum);
-// A booked change that did not reach the accounting server and waits in the journal.
+// A booked change that did not reach the accounting server and waits in the ledger.
 QString LogAccountingFailedLine(const QString& when, int line, uint8_t netNum,
                                 const QString& error);
 
