@@ -49,7 +49,11 @@ TDbusSink::TDbusSink(std::unique_ptr<TAccountClient> client, TChangeBook& book, 
     };
 }
 
-TDbusSink::~TDbusSink() = default;
+TDbusSink::~TDbusSink()
+{
+    // Answers already in are written now, so the next start does not send them again.
+    RetryMarks();
+}
 
 void TDbusSink::Start()
 {

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+
 namespace karvel {
 
 TChangeBook::TChangeBook(QString programDir, QString stationId, std::vector<std::string> sinks)

@@ -394,6 +394,8 @@ void TMainCore::FormDestroy()
     destroyed_ = true;
     FreeTerminals();
     accountServer_.reset(); // releases the object; what waits stays in the ledger
+    if (book_)
+        book_->FlushMemory(); // a last try for changes a full disk kept in memory
     book_.reset();
     if (log_.IsOpen()) {
         Log(LogStopLine(Now()));

@@ -420,8 +420,14 @@ TEST_F(CoreTest, ABookedChangeReachesTheServerWithItsArgumentsInOrder)
 TEST_F(CoreTest, WithoutAnAccountingObjectOnlyTheStatusTextChanges)
 {
     WriteStore(QString(), [](TConfigStore& s) { s.WriteInteger(Line(3), "NetNum1", 8); });
+    {
+        TAccountJournal journal(programDir_.path());
+        ASSERT_TRUE(journal.Append({3, 8, QStringLiteral("П3-1"), 1, 1}));
+    }
     auto core = MakeCore();
     EXPECT_EQ(core->FormCreate(), QStringList {TMainCore::kNotConfigured});
+    EXPECT_EQ(TAccountJournal(programDir_.path()).Size(), 1u)
+        << "an older journal waits for a start with an accounting server";
     core->LineList3()[0]->FOnChangeCount(8, 1, 2, "1", "2");
     EXPECT_EQ(listener_.status, QStringList {QStringLiteral("3:Весы: П3-1; № 8; C: 2; d: 1")});
     EXPECT_EQ(
