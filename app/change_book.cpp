@@ -47,7 +47,11 @@ void TChangeBook::ImportJournal()
 {
     const QString path =
         QDir(programDir_).filePath(QString::fromLatin1(TAccountJournal::kFileName));
-    if (!QFile::exists(path))
+    // Its changes were meant for the accounting server: without one configured they stay
+    // in the journal for a start that has one.
+    const bool forAccounting =
+        std::find(sinks_.begin(), sinks_.end(), std::string(ledger::kSinkDbus)) != sinks_.end();
+    if (!QFile::exists(path) || !forAccounting)
         return;
     TAccountJournal journal(programDir_);
     while (!journal.Empty()) {

@@ -412,7 +412,8 @@ TEST_F(CoreTest, ABookedChangeReachesTheServerWithItsArgumentsInOrder)
         const QString id = QString::fromStdString(waiting[0].change.changeId);
         EXPECT_TRUE(id.startsWith(core->StationId() + u':')) << id.toStdString();
         ASSERT_TRUE(WaitUntil([&] { return !server.MethodCalls().isEmpty(); }));
-        EXPECT_EQ(server.MethodCalls(), QStringList {c.call.arg(id)});
+        const QString expected = c.call.contains(u"%1") ? c.call.arg(id) : c.call;
+        EXPECT_EQ(server.MethodCalls(), QStringList {expected});
         ASSERT_TRUE(WaitUntil([&] { return core->AccountServer()->Waiting() == 0; }));
     }
 }
@@ -424,6 +425,7 @@ TEST_F(CoreTest, WithoutAnAccountingObjectOnlyTheStatusTextChanges)
         TAccountJournal journal(programDir_.path());
         ASSERT_TRUE(journal.Append({3, 8, QStringLiteral("П3-1"), 1, 1}));
     }
+    ASSERT_EQ(TAccountJournal(programDir_.path()).Size(), 1u);
     auto core = MakeCore();
     EXPECT_EQ(core->FormCreate(), QStringList {TMainCore::kNotConfigured});
     EXPECT_EQ(TAccountJournal(programDir_.path()).Size(), 1u)
