@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-namespace karvel {
+namespace karvel::server {
 
 BookedIds::BookedIds(QString fileName) : FFileName(std::move(fileName))
 {
@@ -49,4 +49,4 @@ bool BookedIds::add(const QString& changeId)
     return written;
 }
 
-} // namespace karvel
+} // namespace karvel::server

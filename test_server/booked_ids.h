@@ -3,7 +3,7 @@
 #include <QSet>
 #include <QString>
 
-namespace karvel {
+namespace karvel::server {
 
 // The change identities the server has booked, so that a change sent again (its first
 // call timed out at the client, or the client was restarted before the answer came) is
@@ -29,4 +29,4 @@ private:
     bool FCutShort = false; // the file ends in a line a crash cut short
 };
 
-} // namespace karvel
+} // namespace karvel::server

@@ -18,7 +18,7 @@
 #include <cmath>
 #include <limits>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 using test::callAndWait;
@@ -373,4 +373,4 @@ TEST_F(BusTest, TheNameHasOneOwner)
 }
 
 } // namespace
-} // namespace karvel
+} // namespace karvel::server
