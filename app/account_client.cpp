@@ -2,18 +2,15 @@
 
 #include "account_error.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
 #include <QRegularExpression>
+#include <QXmlStreamReader>
 
 namespace karvel {
 
 namespace {
-
-const QString kBusService = QStringLiteral("org.freedesktop.DBus");
-const QString kBusPath = QStringLiteral("/org/freedesktop/DBus");
 
 bool ValidIdentifier(const QString& id)
 {
@@ -31,49 +28,29 @@ std::optional<QString> ErrorOf(const QDBusMessage& reply)
     return std::nullopt;
 }
 
-} // namespace
-
-TAccountClient::TAccountClient(QDBusConnection bus, QString progId, int timeoutMs)
-    : bus_(std::move(bus)), progId_(std::move(progId)), timeoutMs_(timeoutMs),
-      watcher_(std::make_unique<QDBusServiceWatcher>(progId_, bus_,
-                                                     QDBusServiceWatcher::WatchForOwnerChange))
+QString ErrorNameOf(const QDBusMessage& reply)
 {
-    QObject::connect(watcher_.get(), &QDBusServiceWatcher::serviceOwnerChanged,
-                     [this](const QString&, const QString&, const QString& newOwner) {
-                         if (newOwner != owner_)
-                             gone_ = true;
-                     });
+    return reply.type() == QDBusMessage::ErrorMessage
+        ? reply.errorName()
+        : QStringLiteral("org.freedesktop.DBus.Error.NoReply");
 }
 
-std::unique_ptr<TAccountClient> TAccountClient::Create(const QString& progId, int timeoutMs,
-                                                       QString& error, QDBusConnection bus)
+} // namespace
+
+TAccountClient::TAccountClient(QString progId, int timeoutMs, QDBusConnection bus, QObject* parent)
+    : QObject(parent), bus_(std::move(bus)), progId_(std::move(progId)), timeoutMs_(timeoutMs)
 {
-    if (!ValidIdentifier(progId)) {
-        error = AccountErrorText(kInvalidClassString, progId);
-        return nullptr;
-    }
-    if (!bus.isConnected()) {
-        error = AccountErrorText(kServerUnavailable, bus.lastError().message());
-        return nullptr;
-    }
-    std::unique_ptr<TAccountClient> client(new TAccountClient(bus, progId, timeoutMs));
-    // Nobody owns the name: ask the bus to start its server (bus activation).
-    if (client->CurrentOwner().isEmpty()) {
-        QDBusMessage start = QDBusMessage::createMethodCall(kBusService, kBusPath, kBusService,
-                                                            QStringLiteral("StartServiceByName"));
-        start << progId << 0u;
-        const QDBusMessage reply = bus.call(start, QDBus::Block, kActivationTimeoutMs);
-        if (const auto failed = ErrorOf(reply)) {
-            error = *failed;
-            return nullptr;
-        }
-    }
-    const QDBusMessage reply = bus.call(client->FactoryCall(), QDBus::Block, timeoutMs);
-    if (const auto failed = client->TakeObject(reply)) {
-        error = *failed;
-        return nullptr;
-    }
-    return client;
+    if (!ValidIdentifier(progId_) || !bus_.isConnected())
+        return;
+    watcher_ = std::make_unique<QDBusServiceWatcher>(progId_, bus_,
+                                                     QDBusServiceWatcher::WatchForOwnerChange);
+    connect(watcher_.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                if (newOwner != owner_)
+                    gone_ = true;
+                if (!newOwner.isEmpty() && OnServerAppeared)
+                    OnServerAppeared();
+            });
 }
 
 TAccountClient::~TAccountClient()
@@ -81,38 +58,20 @@ TAccountClient::~TAccountClient()
     Release();
 }
 
-QString TAccountClient::CurrentOwner() const
+std::optional<QString> TAccountClient::CheckIdentifier(const QString& progId)
 {
-    QDBusMessage ask = QDBusMessage::createMethodCall(kBusService, kBusPath, kBusService,
-                                                      QStringLiteral("GetNameOwner"));
-    ask << progId_;
-    const QDBusMessage reply = bus_.call(ask, QDBus::Block, timeoutMs_);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return QString();
-    return reply.arguments().constFirst().toString();
+    if (!ValidIdentifier(progId))
+        return AccountErrorText(kInvalidClassString, progId);
+    return std::nullopt;
 }
 
 QDBusMessage TAccountClient::FactoryCall() const
 {
     const QString factoryPath = u'/' + QString(progId_).replace(u'.', u'/');
+    // Sent with the bus's auto-start flag: nobody owning the name starts its server.
     return QDBusMessage::createMethodCall(progId_, factoryPath,
                                           QString::fromLatin1(kFactoryInterface),
                                           QStringLiteral("CreateObject"));
-}
-
-std::optional<QString> TAccountClient::TakeObject(const QDBusMessage& reply)
-{
-    if (const auto failed = ErrorOf(reply))
-        return failed;
-    if (reply.signature() != u"o")
-        return AccountErrorText(kTypeMismatch,
-                                QStringLiteral("CreateObject: ") + reply.signature());
-    path_ = reply.arguments().constFirst().value<QDBusObjectPath>().path();
-    // The sender of the answer is the server that owns the object: when another server
-    // takes the name later, the object is gone with the old one.
-    owner_ = reply.service();
-    gone_ = false;
-    return std::nullopt;
 }
 
 QDBusMessage TAccountClient::MethodCall(const QString& interface, const QString& method,
@@ -125,39 +84,98 @@ QDBusMessage TAccountClient::MethodCall(const QString& interface, const QString&
     return msg;
 }
 
-std::optional<QString> TAccountClient::Call(const QString& method, const QVariantList& args)
+void TAccountClient::Watch(const QDBusPendingCall& call,
+                           void (TAccountClient::*handler)(const QDBusMessage&))
 {
-    const QDBusMessage reply =
-        bus_.call(MethodCall(QString::fromLatin1(kDispatchInterface), method, args), QDBus::Block,
-                  timeoutMs_);
-    if (reply.type() == QDBusMessage::ErrorMessage && IsGoneError(reply.errorName()))
+    // Owned by this object: a client destroyed meanwhile takes its watchers along.
+    auto* watcher = new QDBusPendingCallWatcher(call, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, handler](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                (this->*handler)(w->reply());
+            });
+}
+
+void TAccountClient::Open()
+{
+    if (opening_)
+        return;
+    if (const auto invalid = CheckIdentifier(progId_)) {
+        Opened(invalid, QString());
+        return;
+    }
+    if (!bus_.isConnected()) {
+        Opened(AccountErrorText(kServerUnavailable, bus_.lastError().message()),
+               QStringLiteral("org.freedesktop.DBus.Error.Disconnected"));
+        return;
+    }
+    opening_ = true;
+    path_.clear();
+    hasAddCount_ = false;
+    Watch(bus_.asyncCall(FactoryCall(), timeoutMs_), &TAccountClient::Created);
+}
+
+void TAccountClient::Created(const QDBusMessage& reply)
+{
+    if (const auto failed = ErrorOf(reply)) {
+        Opened(failed, ErrorNameOf(reply));
+        return;
+    }
+    if (reply.signature() != u"o") {
+        Opened(
+            AccountErrorText(kTypeMismatch, QStringLiteral("CreateObject: ") + reply.signature()),
+            QStringLiteral("org.freedesktop.DBus.Error.InvalidSignature"));
+        return;
+    }
+    path_ = reply.arguments().constFirst().value<QDBusObjectPath>().path();
+    // The sender of the answer is the server that owns the object: when another server
+    // takes the name later, the object is gone with the old one.
+    owner_ = reply.service();
+    gone_ = false;
+    QDBusMessage ask = MethodCall(QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                                  QStringLiteral("Introspect"), {});
+    Watch(bus_.asyncCall(ask, timeoutMs_), &TAccountClient::Introspected);
+}
+
+void TAccountClient::Introspected(const QDBusMessage& reply)
+{
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        hasAddCount_ = OffersAddCount(reply.arguments().value(0).toString());
+    } else if (FailureKind(ErrorNameOf(reply)) == TFailureKind::Transient) {
+        // Not known whether it offers the extended interface: the object is made anew
+        // next time rather than sent changes without their identity.
         gone_ = true;
-    return ErrorOf(reply);
+        Opened(ErrorOf(reply), ErrorNameOf(reply));
+        return;
+    }
+    // A server that does not describe its objects gets the calls every server takes.
+    Opened(std::nullopt, QString());
 }
 
-QDBusPendingCall TAccountClient::CallAsync(const QString& method, const QVariantList& args)
+void TAccountClient::Opened(const std::optional<QString>& error, const QString& errorName)
 {
-    return bus_.asyncCall(MethodCall(QString::fromLatin1(kDispatchInterface), method, args),
-                          timeoutMs_);
+    opening_ = false;
+    if (error)
+        gone_ = true;
+    if (OnOpened)
+        OnOpened(error, errorName);
 }
 
-QDBusPendingCall TAccountClient::RecreateAsync()
+QDBusPendingCall TAccountClient::CallAsync(const QString& interface, const QString& method,
+                                           const QVariantList& args)
 {
-    // The factory call may start the server again (bus activation).
-    return bus_.asyncCall(FactoryCall(), kActivationTimeoutMs);
-}
-
-std::optional<QString> TAccountClient::FinishRecreate(const QDBusPendingCall& call)
-{
-    return TakeObject(call.reply());
+    return bus_.asyncCall(MethodCall(interface, method, args), timeoutMs_);
 }
 
 void TAccountClient::Release()
 {
     if (path_.isEmpty())
         return;
-    bus_.call(MethodCall(QString::fromLatin1(kUnknownInterface), QStringLiteral("Release"), {}),
-              QDBus::Block, timeoutMs_);
+    // Nobody waits for the answer; a server also releases the objects of a client that
+    // left the bus.
+    bus_.asyncCall(
+        MethodCall(QString::fromLatin1(kUnknownInterface), QStringLiteral("Release"), {}),
+        timeoutMs_);
     path_.clear();
 }
 
@@ -167,11 +185,52 @@ QVariantList TAccountClient::CountArgs(uint8_t netNum, const QString& product, d
     return {QVariant::fromValue<uchar>(netNum), product, countC, countD};
 }
 
+QVariantList TAccountClient::AddCountArgs(int line, uint8_t netNum, const QString& product,
+                                          double countC, double countD, const QString& changeId)
+{
+    return {QVariant::fromValue<uchar>(static_cast<uchar>(line)),
+            QVariant::fromValue<uchar>(netNum),
+            product,
+            countC,
+            countD,
+            changeId};
+}
+
 bool TAccountClient::IsGoneError(const QString& name)
 {
     const uint32_t code = AccountErrorCode(name);
     return code == kDisconnected || code == kClassNotRegistered ||
-        name == u"org.freedesktop.DBus.Error.Disconnected";
+        name == u"org.freedesktop.DBus.Error.Disconnected" ||
+        name == u"org.freedesktop.DBus.Error.AccessDenied";
+}
+
+bool TAccountClient::OffersAddCount(const QString& xml)
+{
+    QXmlStreamReader reader(xml);
+    bool inInterface = false;
+    bool inMethod = false;
+    QString signature;
+    while (!reader.atEnd()) {
+        const auto token = reader.readNext();
+        const auto name = reader.name();
+        if (token == QXmlStreamReader::StartElement) {
+            const auto attributes = reader.attributes();
+            if (name == u"interface")
+                inInterface = attributes.value(QLatin1StringView("name")) ==
+                    QLatin1StringView(kDispatch2Interface);
+            else if (name == u"method" && inInterface)
+                inMethod = attributes.value(QLatin1StringView("name")) == u"AddCount";
+            else if (name == u"arg" && inMethod &&
+                     attributes.value(QLatin1StringView("direction")) != u"out")
+                signature += attributes.value(QLatin1StringView("type"));
+        } else if (token == QXmlStreamReader::EndElement) {
+            if (name == u"method" && inMethod)
+                return signature == u"yysdds";
+            if (name == u"interface")
+                inInterface = false;
+        }
+    }
+    return false;
 }
 
 } // namespace karvel

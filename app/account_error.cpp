@@ -1,5 +1,7 @@
 #include "account_error.h"
 
+#include <algorithm>
+
 namespace karvel {
 
 namespace {
@@ -48,6 +50,35 @@ uint32_t AccountErrorCode(const QString& name)
         kind == u"Disconnected" || kind == u"NoServer" || kind == u"NoNetwork")
         return kServerUnavailable;
     return kException;
+}
+
+TFailureKind FailureKind(const QString& name)
+{
+    const QString prefix = QStringLiteral("org.freedesktop.DBus.Error.");
+    if (!name.startsWith(prefix))
+        return TFailureKind::ServerOwn;
+    const QString kind = name.mid(prefix.size());
+    if (kind == u"UnknownMethod" || kind == u"UnknownInterface" || kind == u"InvalidArgs" ||
+        kind == u"InvalidSignature")
+        return TFailureKind::Permanent;
+    // A bus error about the call's road, not about the change: no answer, no server, a
+    // server that failed to start, an object that went with its server, a busy bus.
+    if (kind == u"NoReply" || kind == u"Timeout" || kind == u"TimedOut" ||
+        kind == u"ServiceUnknown" || kind == u"NameHasNoOwner" || kind == u"Disconnected" ||
+        kind == u"NoServer" || kind == u"NoNetwork" || kind == u"UnknownObject" ||
+        kind == u"AccessDenied" || kind == u"LimitsExceeded" || kind == u"NoMemory" ||
+        kind.startsWith(u"Spawn."))
+        return TFailureKind::Transient;
+    // org.freedesktop.DBus.Error.Failed and the like: raised by the server itself.
+    return TFailureKind::ServerOwn;
+}
+
+int BackoffMs(int failures, int firstMs)
+{
+    int64_t pause = std::max(firstMs, 1);
+    for (int i = 1; i < failures && pause < kMaxBackoffMs; ++i)
+        pause *= 2;
+    return static_cast<int>(std::min<int64_t>(pause, kMaxBackoffMs));
 }
 
 QString AccountErrorText(uint32_t code, const QString& detail)

@@ -1,8 +1,9 @@
 #pragma once
-// Booked changes that did not reach the accounting server, kept on disk in the program's
-// directory until they do, oldest first. An entry is on the disk before Append returns;
-// an entry the server took is marked done on the disk before PopFront returns, so after
-// a crash at most the one change in flight is sent twice.
+// The journal of earlier versions: booked changes that did not reach the accounting
+// server, kept on disk in the program's directory until they do, oldest first. Read
+// once at start-up to take what it holds into the ledger. An entry is on the disk before Append
+// returns; an entry the server took is marked done on the disk before PopFront returns, so after a
+// crash at most the one change in flight is sent twice.
 
 #include <QString>
 

@@ -13,6 +13,10 @@ inline QString LineKey(int line)
     return kRootKey + QStringLiteral("\\Line%1").arg(line);
 }
 
+// The station's identity (a UUID), the first part of every change identity; made once
+// and written when missing, so a store from an older version keeps working.
+inline const QString kStationIdValue = QStringLiteral("StationId");
+
 inline const QString kDefaultProgId = QStringLiteral("KarvelC.DataControlServ");
 inline const QString kDefaultPassword = QStringLiteral("90876590876590876");
 inline QString DefaultProductName(int slot)

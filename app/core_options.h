@@ -13,10 +13,10 @@
 namespace karvel {
 
 struct TCoreOptions {
-    QString programDir; // "log.txt", "bdl.txt" and the accounting journal
+    QString programDir; // "log.txt", "bdl.txt" and the ledger "ledger.db"
     QString storePath; // the per-user store file
     int callTimeoutMs = 3000; // longest wait for one accounting call
-    int retryPeriodMs = 5000; // how often kept changes are offered again
+    int retryPeriodMs = 5000; // first pause before waiting changes are offered again
     std::chrono::milliseconds freeTerminalsWait {150}; // lets the stopped ports settle
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
     QLocale locale = QLocale::system();

@@ -14,7 +14,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QUuid>
 
+#include <algorithm>
 #include <thread>
 
 namespace karvel {
@@ -65,6 +67,20 @@ TMainCore::TMainCore(TCoreOptions options, TMainListener* listener, QObject* par
 {
     if (options_.storePath.isEmpty())
         options_.storePath = TConfigStore::DefaultPath();
+    memoryRetry_.setInterval(std::max(options_.retryPeriodMs, 100));
+    connect(&memoryRetry_, &QTimer::timeout, this, &TMainCore::RetryMemory);
+}
+
+void TMainCore::RetryMemory()
+{
+    if (!book_ || !book_->FlushMemory())
+        return;
+    memoryRetry_.stop();
+    if (memoryTroubleShown_) {
+        memoryTroubleShown_ = false;
+        if (listener_ && !accountingTroubleShown_ && !setAsideShown_)
+            listener_->AccountingTrouble(QString());
+    }
 }
 
 TMainCore::~TMainCore()
@@ -97,6 +113,7 @@ QStringList TMainCore::FormCreate()
             if (store.KeyExists(kControlKey))
                 ReadControl(store, progId);
         }
+        OpenBook(!progId.isEmpty());
         if (!progId.isEmpty())
             CreateAccountServer(progId);
         else
@@ -121,35 +138,121 @@ void TMainCore::ReadControl(TConfigStore& store, QString& progId)
 {
     progId = store.ReadString(kControlKey, QStringLiteral("Name"));
     adminPassword_ = CryptPsw(store.ReadString(kControlKey, QStringLiteral("Password")));
+    stationId_ = store.ReadString(kControlKey, kStationIdValue);
+    // A store of an older version (or one imported from another machine's export
+    // without it) gets its station identity now; a damaged one is not overwritten but
+    // replaced, since change identities must be unique.
+    if (QUuid::fromString(stationId_).isNull()) {
+        stationId_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        store.WriteString(kControlKey, kStationIdValue, stationId_);
+        store.Flush();
+    }
+}
+
+void TMainCore::OpenBook(bool withAccounting)
+{
+    std::vector<std::string> sinks;
+    if (withAccounting)
+        sinks.emplace_back(ledger::kSinkDbus);
+    book_ = std::make_unique<TChangeBook>(options_.programDir, stationId_, std::move(sinks));
+    // A ledger that cannot be opened now is tried again with every change; the changes
+    // wait in memory meanwhile and the operator is told with the first of them.
+    book_->Open();
 }
 
 void TMainCore::CreateAccountServer(const QString& progId)
 {
-    QString error;
-    auto client = TAccountClient::Create(progId, options_.callTimeoutMs, error);
-    if (!client)
-        throw TStepError(error);
-    accountServer_ = std::make_unique<TAccountForwarder>(std::move(client), options_.programDir,
-                                                         options_.retryPeriodMs);
-    accountServer_->OnKept = [this](const TBookedChange& change, const QString& error,
-                                    bool durable) {
-        QString reason = error;
-        if (!durable)
-            reason += QStringLiteral(" (журнал учета не записан на диск)");
+    if (const auto invalid = TAccountClient::CheckIdentifier(progId))
+        throw TStepError(*invalid);
+    // Nothing is asked of the bus here: the object is made with the first change (or
+    // the Connect call), without waiting, so a server that is missing or hangs never
+    // holds up the start or the polling.
+    auto client = std::make_unique<TAccountClient>(progId, options_.callTimeoutMs);
+    accountServer_ = std::make_unique<TDbusSink>(std::move(client), *book_, options_.retryPeriodMs);
+    accountServer_->OnOutage = [this](const TLedgerChange& change, const QString& error) {
         if (log_.IsOpen())
-            Log(LogAccountingFailedLine(Now(), change.line, change.netNum, reason));
+            Log(LogAccountingFailedLine(Now(), change.line, static_cast<uint8_t>(change.netNum),
+                                        error));
         if (listener_)
-            listener_->AccountingTrouble(reason);
+            listener_->AccountingTrouble(error);
         accountingTroubleShown_ = true;
     };
-    accountServer_->OnDrained = [this] {
-        if (listener_ && accountingTroubleShown_)
-            listener_->AccountingTrouble(QString()); // everything kept went out
+    accountServer_->OnRecovered = [this] {
+        // Everything kept went out; a change set aside stays on view until the
+        // operator has answered it in the system state window.
+        if (listener_ && accountingTroubleShown_ && book_->InMemory() == 0 && !setAsideShown_)
+            listener_->AccountingTrouble(QString());
         accountingTroubleShown_ = false;
     };
-    // Changes an earlier run could not deliver go out once the event loop runs.
-    QMetaObject::invokeMethod(accountServer_.get(), &TAccountForwarder::Resume,
-                              Qt::QueuedConnection);
+    accountServer_->OnSetAside = [this](const TLedgerChange& change, const QString& error) {
+        AccountingSetAside(change, error);
+    };
+    accountServer_->OnStartFailed = [this](const QString& error) {
+        if (listener_)
+            listener_->ShowMessage(error);
+    };
+    accountServer_->OnConnectFailed = [this](const QString& error) {
+        if (listener_)
+            listener_->ShowMessage(error);
+    };
+    accountServer_->OnLedgerTrouble = [this](const QString& error) {
+        if (listener_)
+            listener_->AccountingTrouble(QStringLiteral("Журнал учета не записан на диск: ") +
+                                         error);
+        accountingTroubleShown_ = true;
+    };
+    book_->OnWritten = [this] { accountServer_->Wake(); };
+    // The object is made now, without waiting; changes an earlier run could not deliver
+    // go out once it is there.
+    accountServer_->Start();
+}
+
+void TMainCore::AccountingSetAside(const TLedgerChange& change, const QString& error)
+{
+    const QString id = QString::fromStdString(change.changeId);
+    if (log_.IsOpen())
+        Log(LogSetAsideLine(Now(), change.line, static_cast<uint8_t>(change.netNum), id, error));
+    if (listener_) {
+        listener_->AccountingTrouble(
+            QStringLiteral("Учет отказал в изменении (линия %1, весы %2, %3), оно отложено: %4")
+                .arg(change.line)
+                .arg(change.netNum)
+                .arg(QString::fromStdString(change.product), error));
+        listener_->SetAsideChanged();
+    }
+    setAsideShown_ = true;
+}
+
+void TMainCore::SetAsideAnswered()
+{
+    if (!listener_)
+        return;
+    listener_->SetAsideChanged();
+    if (setAsideShown_ && SetAsideList().empty()) {
+        setAsideShown_ = false;
+        listener_->AccountingTrouble(QString());
+    }
+}
+
+std::vector<TLedgerDelivery> TMainCore::SetAsideList() const
+{
+    return accountServer_ ? accountServer_->SetAsideList() : std::vector<TLedgerDelivery> {};
+}
+
+bool TMainCore::SendAgain(int64_t seq)
+{
+    const bool done = accountServer_ && accountServer_->SendAgain(seq);
+    if (done)
+        SetAsideAnswered();
+    return done;
+}
+
+bool TMainCore::Discard(int64_t seq)
+{
+    const bool done = accountServer_ && accountServer_->Discard(seq);
+    if (done)
+        SetAsideAnswered();
+    return done;
 }
 
 void TMainCore::CallConnect()
@@ -162,8 +265,9 @@ void TMainCore::CallConnect()
     // an empty reference.
     if (!accountServer_)
         throw TStepError(AccountErrorText(kNoObject, QStringLiteral("Connect")));
-    if (const auto error = accountServer_->Connect(connection))
-        throw TStepError(*error);
+    // Sent first when the object is made; a failure comes as a message box then.
+    accountServer_->SetConnection(connection);
+    accountServer_->Wake();
 }
 
 std::optional<QString> TMainCore::LoadConfig()
@@ -289,7 +393,10 @@ void TMainCore::FormDestroy()
         return;
     destroyed_ = true;
     FreeTerminals();
-    accountServer_.reset(); // releases the object; what waits stays in the journal
+    accountServer_.reset(); // releases the object; what waits stays in the ledger
+    if (book_)
+        book_->FlushMemory(); // a last try for changes a full disk kept in memory
+    book_.reset();
     if (log_.IsOpen()) {
         Log(LogStopLine(Now()));
         log_.Close();
@@ -313,8 +420,29 @@ void TMainCore::AddCountLine(int line, const std::string& product, uint8_t netNu
         listener_->StatusText(line,
                               CountStatusText(name, netNum, QString::fromStdString(countCText),
                                               QString::fromStdString(countDText)));
-    if (accountServer_)
-        accountServer_->Book({line, netNum, name, countC, countD});
+    if (!book_)
+        return;
+    TLedgerChange change;
+    change.line = line;
+    change.netNum = netNum;
+    change.product = product;
+    change.countC = countC;
+    change.countD = countD;
+    // One short transaction before any call; the sink is woken by the write.
+    if (book_->Book(change)) {
+        if (memoryTroubleShown_)
+            RetryMemory(); // clears the status line
+        return;
+    }
+    memoryRetry_.start();
+    if (book_->InMemory() == 1 && log_.IsOpen())
+        Log(LogKeptInMemoryLine(Now(), line, netNum, book_->LastError()));
+    if (listener_)
+        listener_->AccountingTrouble(
+            QStringLiteral("Журнал учета не записан на диск (%1), изменений в памяти: %2")
+                .arg(book_->LastError())
+                .arg(book_->InMemory()));
+    memoryTroubleShown_ = true;
 }
 
 void TMainCore::ConnectFalse(int line, uint8_t netNum)

@@ -2,7 +2,8 @@
 // Start-up, configuration loading, shutdown and the handlers every slot object calls,
 // without any window: the windows call these and show what comes back.
 
-#include "account_forwarder.h"
+#include "account_sink.h"
+#include "change_book.h"
 #include "core_options.h"
 #include "main_listener.h"
 #include "state_lists.h"
@@ -14,6 +15,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -101,7 +103,16 @@ public:
     const TLineList& LineList3() const { return lists_[2]; }
     const TLineList& LineList4() const { return lists_[3]; }
     // Empty (null) when there is no accounting object.
-    TAccountForwarder* AccountServer() const { return accountServer_.get(); }
+    TDbusSink* AccountServer() const { return accountServer_.get(); }
+    // The ledger of booked changes; empty before FormCreate.
+    TChangeBook* Book() const { return book_.get(); }
+    const QString& StationId() const { return stationId_; }
+
+    // The changes the accounting server refused for good, and the operator's answers.
+    std::vector<TLedgerDelivery> SetAsideList() const;
+    bool SendAgain(int64_t seq);
+    // Kept in the ledger as discarded; the caller has checked the administrator password.
+    bool Discard(int64_t seq);
     const QString& AdminPassword() const { return adminPassword_; }
     bool LogFlg() const { return log_.IsOpen(); }
     bool SoundStop() const { return soundStop_; }
@@ -120,7 +131,10 @@ public:
 private:
     void WriteControlDefaults(TConfigStore& store);
     void ReadControl(TConfigStore& store, QString& progId);
+    void OpenBook(bool withAccounting);
     void CreateAccountServer(const QString& progId);
+    void AccountingSetAside(const TLedgerChange& change, const QString& error);
+    void SetAsideAnswered();
     void CallConnect();
     void WriteLineDefaults(TConfigStore& store);
     void LoadLine(TConfigStore& store, int line);
@@ -134,7 +148,13 @@ private:
     TCoreOptions options_;
     TMainListener* listener_;
     std::array<TLineList, 4> lists_;
-    std::unique_ptr<TAccountForwarder> accountServer_;
+    std::unique_ptr<TChangeBook> book_;
+    std::unique_ptr<TDbusSink> accountServer_;
+    QString stationId_;
+    QTimer memoryRetry_; // writes the changes kept in memory once the disk takes them
+    void RetryMemory();
+    bool setAsideShown_ = false; // the status line tells of a change set aside
+    bool memoryTroubleShown_ = false; // the operator was told of changes kept in memory
     QString adminPassword_;
     TWorkLog log_;
     bool soundStop_ = false;

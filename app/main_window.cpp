@@ -140,6 +140,9 @@ void TForm1::CreateWindows()
         },
         this);
     logFrm_ = std::make_unique<TLogFrm>();
+    logFrm_->OnSendAgain = [this](int64_t seq) { SendAgainClick(seq); };
+    logFrm_->OnDiscard = [this](int64_t seq) { DiscardClick(seq); };
+    logFrm_->ShowSetAside(core_->SetAsideList()); // left by an earlier run
 }
 
 void TForm1::CreateLine(int line)
@@ -235,6 +238,7 @@ void TForm1::NoSoundBtnClick()
 void TForm1::LogBtnClick()
 {
     logFrm_->ShowData(core_->StateLists());
+    logFrm_->ShowSetAside(core_->SetAsideList());
     logFrm_->show();
     logFrm_->raise();
 }
@@ -275,6 +279,24 @@ void TForm1::AccountingTrouble(const QString& text)
 {
     accountingStatus_->setText(text);
     UpdateStatusBar();
+}
+
+void TForm1::SetAsideChanged()
+{
+    if (logFrm_)
+        logFrm_->ShowSetAside(core_->SetAsideList());
+}
+
+void TForm1::SendAgainClick(int64_t seq)
+{
+    core_->SendAgain(seq);
+}
+
+void TForm1::DiscardClick(int64_t seq)
+{
+    // Given up for good, so only by the administrator; the change stays in the ledger.
+    if (karvel::AskProductPass(logFrm_.get(), core_->AdminPassword()))
+        core_->Discard(seq);
 }
 
 QString TForm1::AccountingStatus() const

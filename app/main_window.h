@@ -63,6 +63,11 @@ public:
     void ShowState(const QStringList& lines) override;
     void ShowMessage(const QString& text) override;
     void AccountingTrouble(const QString& text) override;
+    void SetAsideChanged() override;
+    // The state window's two answers to a change set aside; discarding asks for the
+    // administrator password first.
+    void SendAgainClick(int64_t seq);
+    void DiscardClick(int64_t seq);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,5 +1,5 @@
 #pragma once
-// The program's directory, where "log.txt", "bdl.txt" and the accounting journal live:
+// The program's directory, where "log.txt", "bdl.txt" and the ledger "ledger.db" live:
 // the executable's directory unless "--program-dir DIR" was given.
 
 #include <QString>

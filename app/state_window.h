@@ -1,11 +1,21 @@
 #pragma once
 // The system state window: the terminals of every line with which the link is lost, one
 // text line each, in red. It only shows the text it is given; the main window keeps the
-// lists and refreshes the view.
+// lists and refreshes the view. Below, when there are any, the booked changes the
+// accounting server refused for good, with the two answers the operator has for one:
+// send it again, or discard it (the main window asks for the password first).
+
+#include "ledger.h"
 
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+#include <vector>
+
+class QGroupBox;
+class QPushButton;
+class QTableWidget;
 class QTextEdit;
 
 namespace karvel {
@@ -29,8 +39,24 @@ public:
 
     QString Text() const;
 
+    // The changes set aside (an empty list hides the part).
+    void ShowSetAside(const std::vector<TLedgerDelivery>& changes);
+    // The change selected in the list; 0 when none.
+    int64_t SelectedSetAside() const;
+    std::function<void(int64_t seq)> OnSendAgain;
+    std::function<void(int64_t seq)> OnDiscard;
+
+    QTableWidget* SetAsideTable() const { return AsideGrid; }
+    QPushButton* SendAgainButton() const { return SendAgainBtn; }
+    QPushButton* DiscardButton() const { return DiscardBtn; }
+    bool SetAsideShown() const;
+
 private:
     QTextEdit* RichEdit1;
+    QGroupBox* AsideBox;
+    QTableWidget* AsideGrid;
+    QPushButton* SendAgainBtn;
+    QPushButton* DiscardBtn;
 };
 
 } // namespace karvel

@@ -7,4 +7,4 @@ add_library(karvel_app_widgets STATIC
   icons.qrc)
 set_target_properties(karvel_app_widgets PROPERTIES AUTORCC ON)
 target_include_directories(karvel_app_widgets PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(karvel_app_widgets PUBLIC Qt6::Widgets karvel_app_core)
+target_link_libraries(karvel_app_widgets PUBLIC Qt6::Widgets karvel_app_core karvel_ledger)

@@ -48,4 +48,22 @@ QString LogAlarmSoundFailedLine(const QString& when, const QString& error)
     return when + QStringLiteral("  -  Сбой звука тревоги: ") + OneLine(error);
 }
 
+QString LogSetAsideLine(const QString& when, int line, uint8_t netNum, const QString& changeId,
+                        const QString& error)
+{
+    QString oneLine = error;
+    oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
+    return TerminalPart(when, line, netNum) + QStringLiteral("  -  Учет отказал в изменении ") +
+        changeId + QStringLiteral(", оно отложено: ") + oneLine;
+}
+
+QString LogKeptInMemoryLine(const QString& when, int line, uint8_t netNum, const QString& error)
+{
+    QString oneLine = error;
+    oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
+    return TerminalPart(when, line, netNum) +
+        QStringLiteral("  -  Изменение не записано в журнал учета на диске, хранится в памяти: ") +
+        oneLine;
+}
+
 } // namespace karvel

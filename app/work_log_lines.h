@@ -11,10 +11,16 @@ QString LogStartLine(const QString& when);
 QString LogStopLine(const QString& when);
 QString LogLinkLostLine(const QString& when, int line, uint8_t netNum);
 QString LogLinkBackLine(const QString& when, int line, uint8_t netNum);
-// A booked change that did not reach the accounting server and waits in the journal.
+// A booked change that did not reach the accounting server and waits in the ledger.
 QString LogAccountingFailedLine(const QString& when, int line, uint8_t netNum,
                                 const QString& error);
 // The alarm sound stopped in the middle of an alarm because the audio output failed.
 QString LogAlarmSoundFailedLine(const QString& when, const QString& error);
+
+// A change the accounting server refused for good: set aside, forwarding goes on.
+QString LogSetAsideLine(const QString& when, int line, uint8_t netNum, const QString& changeId,
+                        const QString& error);
+// A booked change the ledger did not take: kept in memory.
+QString LogKeptInMemoryLine(const QString& when, int line, uint8_t netNum, const QString& error);
 
 } // namespace karvel

@@ -154,6 +154,8 @@ QDBusMessage AutomationBus::objectCall(TDataControlServ& object, const QDBusMess
         if (const auto method = tlb::findCountMethod(message.member()))
             return countCall(object, method->line, message);
     }
+    if (calls(message, tlb::kDispatch2Interface, tlb::kAddCountMethod))
+        return addCountCall(object, message);
     if (calls(message, tlb::kConnectionPointInterface, "Advise"))
         return adviseCall(object, message);
     if (calls(message, tlb::kConnectionPointInterface, "Unadvise"))
@@ -181,6 +183,38 @@ QDBusMessage AutomationBus::countCall(TDataControlServ& object, int line,
     call.countC = *countC;
     call.countD = *countD;
     object.AddCountLine(call);
+    return message.createReply();
+}
+
+QDBusMessage AutomationBus::addCountCall(TDataControlServ& object, const QDBusMessage& message)
+{
+    if (message.signature() != latin(tlb::kAddCountSignature))
+        return wrongSignature(message, tlb::kAddCountSignature);
+    const QVariantList args = message.arguments();
+    const int line = args.at(0).value<uchar>();
+    if (line < 1 || line > 4)
+        return typeMismatch(message, QStringLiteral("line %1 is not 1..4").arg(line));
+    const QString changeId = args.at(5).toString();
+    if (changeId.isEmpty())
+        return typeMismatch(message, QStringLiteral("change_id is empty"));
+    const auto countC = toCurrency(args.at(3).toDouble());
+    if (!countC)
+        return typeMismatch(message, QStringLiteral("count_c does not convert to currency"));
+    const auto countD = toCurrency(args.at(4).toDouble());
+    if (!countD)
+        return typeMismatch(message, QStringLiteral("count_d does not convert to currency"));
+    // A change sent again is acknowledged as booked, without a second line.
+    if (FBookedIds->contains(changeId))
+        return message.createReply();
+
+    CountCall call;
+    call.line = line;
+    call.netNum = args.at(1).value<uchar>();
+    call.product = args.at(2).toString();
+    call.countC = *countC;
+    call.countD = *countD;
+    object.AddCountLine(call);
+    FBookedIds->add(changeId);
     return message.createReply();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "booked_ids.h"
 #include "object_registry.h"
 
 #include <QDBusConnection>
@@ -27,6 +28,8 @@ public:
     void detach();
 
     QString factoryPath() const { return FFactoryPath; }
+    // Where AddCount remembers the changes it booked; without it, this run's memory.
+    void setBookedIds(BookedIds* ids) { FBookedIds = ids ? ids : &FOwnIds; }
 
     QString introspect(const QString& path) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
@@ -36,6 +39,7 @@ private:
     QDBusMessage factoryCall(const QDBusMessage& message, QString* goneOwner);
     QDBusMessage objectCall(TDataControlServ& object, const QDBusMessage& message);
     QDBusMessage countCall(TDataControlServ& object, int line, const QDBusMessage& message);
+    QDBusMessage addCountCall(TDataControlServ& object, const QDBusMessage& message);
     QDBusMessage adviseCall(TDataControlServ& object, const QDBusMessage& message);
     QDBusMessage unadviseCall(TDataControlServ& object, const QDBusMessage& message);
     void watchOwner(const QString& owner);
@@ -46,6 +50,8 @@ private:
     QString FFactoryPath;
     QDBusServiceWatcher FOwnerWatcher;
     bool FAttached = false;
+    BookedIds FOwnIds;
+    BookedIds* FBookedIds = &FOwnIds;
 };
 
 // Takes the well-known name on the connection; false with the bus's reason in *error

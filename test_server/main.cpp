@@ -84,7 +84,9 @@ int runServer(QApplication& app, StartMode mode)
         window.appendLine(line);
         memoLog.append(line);
     });
+    BookedIds bookedIds(BookedIds::defaultFileName());
     AutomationBus automation(bus, registry, kIdentifier);
+    automation.setBookedIds(&bookedIds);
     ServerLifetime lifetime(mode, registry);
 
     window.setCloseGuard(makeCloseGuard(lifetime, &window));
@@ -127,7 +129,9 @@ const char* const kHelp =
     "  (none)        started by a user: runs until its window is closed\n"
     "\n"
     "KARVELC_MEMO_LOG=FILE also appends each line of the window to FILE.\n"
-    "KARVELC_FIRST_OBJECT_WAIT_MS=N waits N ms instead of 30 s for the first object.\n";
+    "KARVELC_FIRST_OBJECT_WAIT_MS=N waits N ms instead of 30 s for the first object.\n"
+    "Changes that came through AddCount are booked once per change_id; the ids booked\n"
+    "are kept in $XDG_DATA_HOME/KarvelC/booked-ids (default ~/.local/share).\n";
 
 static bool helpAsked(int argc, char* argv[])
 {

@@ -84,6 +84,17 @@ QString objectIntrospection()
         xml += countMethodXml(method);
     xml += QStringLiteral("  </interface>\n");
     xml += QStringLiteral("  <interface name=\"%1\">\n"
+                          "    <method name=\"%2\">\n"
+                          "      <arg name=\"line\" type=\"y\" direction=\"in\"/>\n"
+                          "      <arg name=\"netnum\" type=\"y\" direction=\"in\"/>\n"
+                          "      <arg name=\"product\" type=\"s\" direction=\"in\"/>\n"
+                          "      <arg name=\"count_c\" type=\"d\" direction=\"in\"/>\n"
+                          "      <arg name=\"count_d\" type=\"d\" direction=\"in\"/>\n"
+                          "      <arg name=\"change_id\" type=\"s\" direction=\"in\"/>\n"
+                          "    </method>\n"
+                          "  </interface>\n")
+               .arg(QLatin1StringView(kDispatch2Interface), QLatin1StringView(kAddCountMethod));
+    xml += QStringLiteral("  <interface name=\"%1\">\n"
                           "    <method name=\"Release\"/>\n"
                           "  </interface>\n")
                .arg(QLatin1StringView(kUnknownInterface));

@@ -13,11 +13,17 @@ namespace tlb {
 
 inline constexpr char kFactoryInterface[] = "KarvelC.ClassFactory";
 inline constexpr char kDispatchInterface[] = "KarvelC.IDataControlServ";
+// The extended interface on the same object: one method for every line, with the
+// change's identity, so that a repeated call is recognised and booked once.
+inline constexpr char kDispatch2Interface[] = "KarvelC.IDataControlServ2";
+inline constexpr char kAddCountMethod[] = "AddCount";
 inline constexpr char kUnknownInterface[] = "KarvelC.IUnknown";
 inline constexpr char kConnectionPointInterface[] = "KarvelC.ConnectionPoint";
 inline constexpr char kIntrospectableInterface[] = "org.freedesktop.DBus.Introspectable";
 
 inline constexpr char kCountSignature[] = "ysdd"; // NetNum, Product, Count_C, Count_D
+// line, netnum, product, count_c, count_d, change_id
+inline constexpr char kAddCountSignature[] = "yysdds";
 inline constexpr char kAdviseSignature[] = "so"; // sink bus name, sink path
 inline constexpr char kUnadviseSignature[] = "u"; // cookie
 

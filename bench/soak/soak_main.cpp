@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     std::printf("lost: %d\n", r.lost);
     std::printf("booked twice: %d\n", r.duplicated);
     std::printf(
-        "most changes waiting in the journal: %zu; failed calls reported to the status line: %d\n",
+        "most changes waiting in the ledger: %zu; failed calls reported to the status line: %d\n",
         r.mostWaiting, r.kept);
     std::printf("memory: start %lld KiB, end %lld KiB (%+lld KiB)\n",
                 static_cast<long long>(r.memoryStartKiB), static_cast<long long>(r.memoryEndKiB),

@@ -119,7 +119,7 @@ private:
     bool Settled();
     void Timeline();
     void Cleanup();
-    TAccountForwarder* Forwarder() const { return core_ ? core_->AccountServer() : nullptr; }
+    TDbusSink* Forwarder() const { return core_ ? core_->AccountServer() : nullptr; }
 
     TSoakOptions o_;
     QString dir_;
@@ -188,7 +188,7 @@ bool TSoak::AllBaselined() const
     return true;
 }
 
-// Every terminal's last total is booked, the journal is empty and the server has every
+// Every terminal's last total is booked, nothing waits in the ledger and the server has every
 // booking the program made.
 bool TSoak::Settled()
 {
@@ -203,7 +203,7 @@ bool TSoak::Settled()
                 t->c_old != t->Count.C)
                 return false;
         }
-    TAccountForwarder* f = Forwarder();
+    TDbusSink* f = Forwarder();
     if (f == nullptr || f->Waiting() != 0 || f->Sending())
         return false;
     int booked = 0;
@@ -252,7 +252,7 @@ void TSoak::Timeline()
     while (run.elapsed() < total) {
         RunFor(50);
         if (Forwarder())
-            mostWaiting_ = std::max(mostWaiting_, Forwarder()->Waiting());
+            mostWaiting_ = std::max(mostWaiting_, static_cast<size_t>(Forwarder()->Waiting()));
         while (next < events.size() && run.elapsed() >= events[next].atMs)
             events[next++].action();
         if (run.elapsed() >= nextReport) {
@@ -260,9 +260,9 @@ void TSoak::Timeline()
             int booked = 0;
             for (const auto& [key, n] : listener_.coreBookings)
                 booked += n;
-            Say(QStringLiteral("%1 changes booked, %2 waiting in the journal, memory %3 KiB")
+            Say(QStringLiteral("%1 changes booked, %2 waiting in the ledger, memory %3 KiB")
                     .arg(booked)
-                    .arg(Forwarder() ? Forwarder()->Waiting() : 0)
+                    .arg(Forwarder() ? Forwarder()->Waiting() : int64_t {0})
                     .arg(ResidentKiB()));
         }
     }
@@ -326,11 +326,11 @@ TSoakOutcome TSoak::Run()
 
     Timeline();
 
-    Say("stop all: waiting until every change is booked and the journal is drained");
+    Say("stop all: waiting until every change is booked and nothing waits in the ledger");
     ControlAll("stop all");
     outcome.settled = WaitUntil([&] { return SimsStill() && Settled(); }, 180000);
     if (!outcome.settled)
-        Say("NOT SETTLED: something was not booked or the journal did not drain");
+        Say("NOT SETTLED: something was not booked or still waits in the ledger");
     outcome.memoryEndKiB = ResidentKiB(); // before the comparison reads the memo file
     for (const auto& [key, r] : Records())
         truth[key].passedEndRaw = r.value("passed_raw").toInteger();

@@ -23,7 +23,7 @@ struct TSoakOptions {
 };
 
 struct TSoakOutcome {
-    bool settled = false; // everything booked and the journal drained at the end
+    bool settled = false; // everything booked and delivered at the end
     double differenceKg = 0;
     int wrong = 0;
     int lost = 0;
@@ -31,7 +31,7 @@ struct TSoakOutcome {
     int64_t memoryStartKiB = 0;
     int64_t memoryEndKiB = 0;
     int kept = 0; // failed calls reported to the operator's status line
-    size_t mostWaiting = 0; // most changes waiting in the journal at one time
+    size_t mostWaiting = 0; // most changes waiting in the ledger at one time
     QStringList messages; // message boxes the program would have shown
     bool Passed() const;
 };

@@ -6,6 +6,13 @@ accounting calls of the main program and books each one as a line of a journal f
 (tab-separated: method, network number, product, Count_C and Count_D in currency units
 of 1/10000). Replace `Journal` with your own bookkeeping.
 
+Its objects offer both interfaces: the legacy KarvelC.IDataControlServ (AddCountLine1..4,
+one call per change, at least once) and KarvelC.IDataControlServ2.AddCount, which carries
+the change's identity. Karvel_Net sends a change again when it did not see the answer
+(a time-out, a restart); AddCount books each identity once and acknowledges a repeat,
+so every change is booked exactly once. The identities booked are read back from the
+journal at start, so a restarted server still knows them.
+
     accounting_server.py [--name KarvelC.DataControlServ] [--journal FILE]
 
 Needs Debian's python3-dbus and python3-gi. See docs/accounting-interface.md.
@@ -13,6 +20,7 @@ Needs Debian's python3-dbus and python3-gi. See docs/accounting-interface.md.
 
 import argparse
 import math
+import os
 import sys
 
 import dbus
@@ -22,6 +30,7 @@ from gi.repository import GLib
 
 FACTORY = "KarvelC.ClassFactory"
 DISPATCH = "KarvelC.IDataControlServ"
+DISPATCH2 = "KarvelC.IDataControlServ2"
 UNKNOWN = "KarvelC.IUnknown"
 
 # Dispatch ids of the accounting methods, announced in the introspection data.
@@ -54,15 +63,35 @@ class Journal:
 
     def __init__(self, path):
         self.path = path
+        self.booked_ids = set()
+        if path:
+            try:
+                with open(path, encoding="utf-8") as f:
+                    for line in f:
+                        fields = line.rstrip("\n").split("\t")
+                        if fields[0] == "AddCount" and line.endswith("\n"):
+                            self.booked_ids.add(fields[-1])
+            except FileNotFoundError:
+                pass
 
     def write(self, *fields):
         line = "\t".join(str(f) for f in fields) + "\n"
         if self.path:
             with open(self.path, "a", encoding="utf-8") as f:
                 f.write(line)
+                f.flush()
+                os.fsync(f.fileno())  # on the disk before the call is answered
         else:
             sys.stdout.write(line)
             sys.stdout.flush()
+
+    def book_once(self, change_id, *fields):
+        """Books a change with an identity unless it was booked before."""
+        if change_id in self.booked_ids:
+            return False
+        self.write(*fields, change_id)
+        self.booked_ids.add(change_id)
+        return True
 
 
 class AccountingObject(dbus.service.Object):
@@ -96,6 +125,19 @@ class AccountingObject(dbus.service.Object):
     AddQXCountLine3 = _count_method("AddQXCountLine3")
     AddQXCountLine4 = _count_method("AddQXCountLine4")
     del _count_method
+
+    @dbus.service.method(DISPATCH2, in_signature="yysdds", out_signature="",
+                         message_keyword="msg")
+    def AddCount(self, line, netnum, product, count_c, count_d, change_id, msg):
+        """One booked change of any line, with its identity "<station id>:<sequence>"."""
+        check_signature(msg, "yysdds")
+        if not 1 <= int(line) <= 4:
+            raise TypeMismatch("line %d is not 1..4" % int(line))
+        if not change_id:
+            raise TypeMismatch("change_id is empty")
+        # A repeat (the client did not see our answer) is acknowledged, not booked again.
+        self.journal.book_once(str(change_id), "AddCount", int(line), int(netnum), product,
+                               to_currency(count_c, "count_c"), to_currency(count_d, "count_d"))
 
     @dbus.service.method(DISPATCH, in_signature="s", out_signature="", message_keyword="msg")
     def Connect(self, ConnectionString, msg):

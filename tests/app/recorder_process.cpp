@@ -111,9 +111,18 @@ void TRecorderProcess::SetDelay(int ms)
 {
     Control(name_, QStringLiteral("SetDelay"), {static_cast<uint>(ms)});
 }
+void TRecorderProcess::SetCountDelay(int ms)
+{
+    Control(name_, QStringLiteral("SetCountDelay"), {static_cast<uint>(ms)});
+}
+
 void TRecorderProcess::SetFailing(bool failing)
 {
     Control(name_, QStringLiteral("SetFailing"), {failing});
+}
+void TRecorderProcess::SetRefused(const QString& product, const QString& errorName)
+{
+    Control(name_, QStringLiteral("SetRefused"), {product, errorName});
 }
 void TRecorderProcess::DropObjects()
 {

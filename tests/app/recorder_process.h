@@ -23,7 +23,11 @@ public:
     QStringList MethodCalls() const;
     void Clear();
     void SetDelay(int ms);
+    // Delays only the answers of the accounting calls.
+    void SetCountDelay(int ms);
     void SetFailing(bool failing);
+    // Calls for this product are answered with this error.
+    void SetRefused(const QString& product, const QString& errorName);
     void DropObjects();
     void Kill();
     void Start();

@@ -40,6 +40,8 @@ TEST_F(RobustTest, AConnectionFileInAnotherEncodingDoesNotStopTheStart)
         listener.messages.clear();
         StartProgram();
         EXPECT_TRUE(listener.messages.isEmpty()) << listener.messages.join(" / ").toStdString();
+        // The first call on the object, which is made without waiting.
+        EXPECT_TRUE(test::WaitUntil([&] { return !server.MethodCalls().isEmpty(); }, 5000));
         const QStringList calls = server.MethodCalls();
         ASSERT_EQ(calls.size(), 1) << calls.join(" / ").toStdString();
         EXPECT_TRUE(calls[0].startsWith("Connect(s): ")) << calls[0].toStdString();
@@ -74,6 +76,7 @@ TEST_F(RobustTest, AConnectionFileWithAByteOrderMarkIsReadInItsEncoding)
         file.write(c.bytes);
         file.close();
         StartProgram();
+        EXPECT_TRUE(test::WaitUntil([&] { return !server.MethodCalls().isEmpty(); }, 5000));
         EXPECT_EQ(server.MethodCalls(), QStringList {"Connect(s): " + text});
         StopProgram();
     }

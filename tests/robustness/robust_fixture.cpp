@@ -44,6 +44,9 @@ void RobustTest::WriteLines(const std::vector<soak::TSoakLine>& configured, cons
     TConfigStore store(storePath);
     store.WriteString(kControlKey, QStringLiteral("Name"), progId);
     store.WriteString(kControlKey, QStringLiteral("Password"), QString());
+    // Present, so that a start has nothing to add to the store.
+    store.WriteString(kControlKey, kStationIdValue,
+                      QStringLiteral("6f1c2a4e-0d5b-4c1e-9a57-2b8d3e4f5a60"));
     store.Flush();
 }
 

@@ -1,8 +1,10 @@
 // An accounting server that hangs (stopped with SIGSTOP) and comes back: the operator's
-// status line says so, polling and booking go on meanwhile, and when the server answers
-// again every booked change reaches it.
+// status line says so, polling and booking go on meanwhile, the window thread is never
+// held up by a call, and when the server answers again every booked change reaches it
+// exactly once (the test server books each change identity once).
 #include "robust_bookings.h"
 #include "robust_fixture.h"
+#include "stall_probe.h"
 
 #include "soak_ledger.h"
 #include "soak_server.h"
@@ -23,6 +25,8 @@ TEST_F(RobustTest, AHungAccountingServerHoldsNothingUpAndLosesNothing)
     ASSERT_TRUE(test::WaitUntil(
         [&] { return !soak::ReadMemoLog(home.path() + "/memo.log").empty(); }, 20000));
 
+    TStallProbe probe;
+    probe.Start();
     server.Freeze();
     const qsizetype bookedBefore = listener.status.size();
     ASSERT_TRUE(test::WaitUntil([&] { return !listener.trouble.isEmpty(); }, 20000))
@@ -32,7 +36,11 @@ TEST_F(RobustTest, AHungAccountingServerHoldsNothingUpAndLosesNothing)
     EXPECT_TRUE(Polls(1)) << "polling goes on while the server hangs";
     EXPECT_TRUE(test::WaitUntil([&] { return listener.status.size() >= bookedBefore + 3; }, 20000))
         << "changes are still booked (into the journal)";
-    EXPECT_GT(core->AccountServer()->Waiting(), 0u);
+    EXPECT_GT(core->AccountServer()->Waiting(), 0);
+    // A call that waited for the hung server would hold the loop for the whole 1 s
+    // time-out; the figure against the 50 ms goal is measured in bench/accounting.
+    RecordProperty("longest_loop_gap_ms", static_cast<int>(probe.LongestMs()));
+    EXPECT_LT(probe.LongestMs(), options.callTimeoutMs) << "no call waits on the window thread";
 
     server.Thaw();
     ASSERT_TRUE(test::WaitUntil(
@@ -43,15 +51,13 @@ TEST_F(RobustTest, AHungAccountingServerHoldsNothingUpAndLosesNothing)
     const auto memo = soak::ReadMemoLog(home.path() + "/memo.log");
     const TBookingSums program = SumsOfStatus(listener.status);
     const TBookingSums server_ = SumsOfMemo(memo);
-    for (const auto& [net, sum] : program.raw)
-        EXPECT_GE(server_.raw.count(net) ? server_.raw.at(net) : 0, sum)
-            << "terminal " << net << ": nothing lost";
+    EXPECT_EQ(server_.raw, program.raw) << "every change once: nothing lost, none twice";
 }
 
 // A call that timed out while the server hung is still carried out when the server wakes
-// up; the forwarder, which took the time-out for a failure, sends the change again from
-// its journal. The interface carries no change identity, so the server cannot tell.
-TEST_F(RobustTest, DISABLED_AChangeWhoseCallTimedOutIsNotBookedTwice)
+// up; the sink, which took the time-out for a failure, sends the change again. It
+// carries the same change identity, so the server acknowledges it without booking twice.
+TEST_F(RobustTest, AChangeWhoseCallTimedOutIsNotBookedTwice)
 {
     soak::TServerProcess server(home.path() + "/memo.log", home.path() + "/server-data");
     ASSERT_TRUE(server.Start());

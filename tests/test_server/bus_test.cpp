@@ -8,7 +8,9 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -118,6 +120,75 @@ TEST_F(BusTest, IntrospectionGivesTheDispatchIds)
         call(kFactory, tlb::kIntrospectableInterface, "Introspect").arguments().value(0).toString();
     EXPECT_TRUE(
         factoryXml.contains(QStringLiteral("<node name=\"%1\"/>").arg(path.section(u'/', -1))));
+}
+
+QVariantList addCountArguments(uchar line, uchar netNum, const QString& product, double countC,
+                               double countD, const QString& changeId)
+{
+    return {
+        QVariant::fromValue(line), QVariant::fromValue(netNum), product, countC, countD, changeId};
+}
+
+TEST_F(BusTest, AddCountBooksEachChangeIdOnceAndAcknowledgesARepeat)
+{
+    const QString path = createObject();
+    const QString xml =
+        call(path, tlb::kIntrospectableInterface, "Introspect").arguments().value(0).toString();
+    EXPECT_TRUE(xml.contains(QStringLiteral("<interface name=\"KarvelC.IDataControlServ2\">")));
+    struct Case {
+        const char* what;
+        QVariantList args;
+        bool ok;
+        qsizetype linesAfter;
+    } cases[] = {
+        {"first", addCountArguments(2, 5, "P", 10.5, 0.5, "st:1"), true, 1},
+        {"repeat", addCountArguments(2, 5, "P", 10.5, 0.5, "st:1"), true, 1},
+        {"next id", addCountArguments(3, 6, "Q", 11, 1, "st:2"), true, 2},
+        {"line 0", addCountArguments(0, 6, "Q", 11, 1, "st:3"), false, 2},
+        {"line 5", addCountArguments(5, 6, "Q", 11, 1, "st:4"), false, 2},
+        {"empty id", addCountArguments(1, 6, "Q", 11, 1, ""), false, 2},
+        {"legacy signature", test::countArguments(1, "Q", 1, 1), false, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QDBusMessage reply = callAndWait(
+            *client,
+            methodCall(kName, path, tlb::kDispatch2Interface, tlb::kAddCountMethod, c.args));
+        EXPECT_EQ(reply.type() == QDBusMessage::ReplyMessage, c.ok)
+            << reply.errorMessage().toStdString();
+        if (!c.ok) {
+            EXPECT_EQ(reply.errorName(), QLatin1StringView(tlb::kErrorTypeMismatch));
+        }
+        EXPECT_EQ(lines.size(), c.linesAfter);
+    }
+    // The memo line is the one the legacy method writes for that line.
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("Линия 2; Продукт: P Сетевой номер:5;")))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("Линия 3; Продукт: Q Сетевой номер:6;")));
+}
+
+TEST(BookedIds, AServerStartedAgainRemembersWhatItBooked)
+{
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/KarvelC/booked-ids";
+    {
+        BookedIds ids(file);
+        EXPECT_TRUE(ids.add("a:1"));
+        EXPECT_TRUE(ids.add("a:2"));
+    }
+    {
+        QFile cut(file); // a crash in the middle of a line
+        ASSERT_TRUE(cut.open(QIODevice::Append));
+        cut.write("a:3");
+    }
+    BookedIds again(file);
+    EXPECT_TRUE(again.contains("a:1"));
+    EXPECT_TRUE(again.contains("a:2"));
+    EXPECT_FALSE(again.contains("a:3")) << "never acknowledged";
+    EXPECT_EQ(again.size(), 2);
+    EXPECT_TRUE(again.add("a:4"));
+    EXPECT_TRUE(BookedIds(file).contains("a:4")) << "not glued to the cut line";
 }
 
 TEST_F(BusTest, EachMethodWritesOneLineForItsLine)

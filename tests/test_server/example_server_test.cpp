@@ -102,6 +102,45 @@ TEST_F(ExampleServerTest, ServesTheMainProgramsCalls)
               QDBusMessage::ErrorMessage);
 }
 
+// AddCount books each change identity once, also after the server was started again.
+TEST_F(ExampleServerTest, BooksEachChangeIdentityOnce)
+{
+    const auto addCount = [&](const QString& path, const QString& id) {
+        return call(path, tlb::kDispatch2Interface, tlb::kAddCountMethod,
+                    {QVariant::fromValue(uchar(2)), QVariant::fromValue(uchar(5)),
+                     QStringLiteral("Пшеница"), 1234.5, 12.35, id});
+    };
+    const auto create = [&] {
+        return call(kFactory, tlb::kFactoryInterface, "CreateObject")
+            .arguments()
+            .value(0)
+            .value<QDBusObjectPath>()
+            .path();
+    };
+    QString path = create();
+    const QString xml =
+        call(path, tlb::kIntrospectableInterface, "Introspect").arguments().value(0).toString();
+    EXPECT_TRUE(xml.contains(QStringLiteral("interface name=\"KarvelC.IDataControlServ2\"")));
+    EXPECT_EQ(addCount(path, "st:1").type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(addCount(path, "st:1").type(), QDBusMessage::ReplyMessage) << "acknowledged";
+    EXPECT_EQ(addCount(path, "st:2").type(), QDBusMessage::ReplyMessage);
+    const QString booked = QStringLiteral("AddCount\t2\t5\tПшеница\t12345000\t123500\t");
+    EXPECT_EQ(journalLines(), (QStringList {booked + "st:1", booked + "st:2"}));
+
+    // Ended, and started again by the bus for the next call: it reads what it booked.
+    bus->endServers();
+    ASSERT_TRUE(test::waitUntil([&] {
+        const QString again = create();
+        if (again.isEmpty())
+            return false;
+        path = again;
+        return true;
+    }));
+    EXPECT_EQ(addCount(path, "st:2").type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(addCount(path, "st:3").type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(journalLines(), (QStringList {booked + "st:1", booked + "st:2", booked + "st:3"}));
+}
+
 TEST_F(ExampleServerTest, AnswersWithTheInterfacesErrors)
 {
     const QString path = call(kFactory, tlb::kFactoryInterface, "CreateObject")

@@ -4,6 +4,7 @@
 #include "hopper_widget.h"
 #include "line_window.h"
 #include "main_window.h"
+#include "password_dlg.h"
 #include "sim_process.h"
 #include "state_tab_bar.h"
 #include "state_window.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -203,6 +205,52 @@ TEST_F(KarvelNetWindows, ALostLinkReachesTheStateWindowAndTheLog)
     QFile log(home.path() + "/prog/log.txt");
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(FromCp1251(log.readAll()).contains(" Линия 1, Весы  6  -  Потеря связи\r\n"));
+}
+
+// A change the accounting server refused for good is listed in the state window; it is
+// discarded only after the administrator password (empty in this store), and stays in
+// the ledger as discarded.
+TEST_F(KarvelNetWindows, DiscardingAChangeSetAsideAsksForThePassword)
+{
+    TLedger other; // a second connection to the program's ledger
+    ASSERT_TRUE(other.Open((home.path() + "/prog/" + ledger::kFileName).toStdString(), "test"));
+    other.SetSinks({ledger::kSinkDbus});
+    TLedgerChange change;
+    change.line = 1;
+    change.netNum = 5;
+    change.product = "Пшеница";
+    change.countC = 10;
+    change.countD = 1;
+    change.bookedAtMs = 1;
+    // Both before the window thread runs again, so the program never sends it.
+    ASSERT_TRUE(other.Append(change));
+    ASSERT_TRUE(other.SetAside(change.seq, ledger::kSinkDbus, "refused"));
+    window->LogBtnClick();
+    TLogFrm& state = window->StateWindow();
+    ASSERT_TRUE(state.SetAsideShown());
+    ASSERT_EQ(state.SelectedSetAside(), change.seq);
+
+    QString typed;
+    QTimer passwordTyper;
+    QObject::connect(&passwordTyper, &QTimer::timeout, [&] {
+        if (auto* dlg = qobject_cast<TPasswordDlg*>(QApplication::activeModalWidget())) {
+            dlg->PasswordEdit()->setText(typed);
+            dlg->accept();
+        }
+    });
+    passwordTyper.start(20);
+    const auto discarded = [&] {
+        return other.CountInState(ledger::kSinkDbus, ledger::TDeliveryState::Discarded);
+    };
+    typed = "wrong";
+    state.DiscardButton()->click();
+    EXPECT_EQ(discarded(), 0);
+    EXPECT_TRUE(messages.contains(kWrongPasswordText)) << messages.join(" / ").toStdString();
+    EXPECT_TRUE(state.SetAsideShown());
+    typed = "";
+    state.DiscardButton()->click();
+    EXPECT_EQ(discarded(), 1);
+    EXPECT_FALSE(state.SetAsideShown());
 }
 
 TEST_F(KarvelNetWindows, AReloadRebuildsTheTabs)
