@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
@@ -61,13 +62,18 @@ std::string ComDevicePath(int number)
 
 int OpenComDevice(const std::string& path)
 {
-    if (path.empty())
+    if (path.empty()) {
+        errno = ENOENT;
         return -1;
+    }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;
     if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+        // The caller reports errno: a lock held by another program reads as "busy".
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
+        errno = error;
         return -1;
     }
     return fd;

@@ -10,13 +10,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <system_error>
 
 namespace karvel {
 
 // ---- hand-over ----
 
 TReaderHandOver::TReaderHandOver(uint32_t bufferSize, int doorbellFd)
-    : FInBuffer(bufferSize, 0), doorbellFd_(doorbellFd)
+    : buffer_(bufferSize, 0), doorbellFd_(doorbellFd)
 { }
 
 bool TReaderHandOver::WaitWhileHeld()
@@ -26,12 +27,17 @@ bool TReaderHandOver::WaitWhileHeld()
     return !stop_;
 }
 
-bool TReaderHandOver::HandOver()
+bool TReaderHandOver::HandOver(Kind kind, int count, uint32_t errCode)
 {
     {
         std::lock_guard lock(mutex_);
         if (stop_)
             return false;
+        kind_ = kind;
+        count_ = count;
+        next_ = 0;
+        errCode_ = errCode;
+        purged_ = false;
         pending_ = true;
     }
     TSerialDoorbell::Ring(doorbellFd_);
@@ -43,21 +49,39 @@ bool TReaderHandOver::HandOver()
 bool TReaderHandOver::Take(Delivery& delivery)
 {
     std::lock_guard lock(mutex_);
-    if (!pending_ || taken_ || held_ || stop_)
+    if (!pending_ || taken_ || stop_ || (held_ && kind_ != Kind::Lost))
         return false;
     taken_ = true;
-    delivery = {FInBuffer.data(), FCount, FErrCode};
+    if (kind_ == Kind::Bytes)
+        delivery = {kind_, &buffer_[static_cast<size_t>(next_)], 1, errCode_};
+    else
+        delivery = {kind_, buffer_.data(), 0, errCode_};
     return true;
 }
 
-void TReaderHandOver::Finish(bool handlerCalled)
+void TReaderHandOver::Finish()
 {
     {
         std::lock_guard lock(mutex_);
-        if (handlerCalled)
-            FCount = 0;
-        pending_ = false;
         taken_ = false;
+        if (kind_ == Kind::Bytes && !purged_ && ++next_ < count_)
+            return; // more of the burst to deliver; the reader keeps waiting
+        pending_ = false;
+    }
+    wake_.notify_all();
+}
+
+void TReaderHandOver::Purge()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!pending_ || kind_ != Kind::Bytes)
+            return;
+        if (taken_) {
+            purged_ = true; // ends with the delivery that is running
+            return;
+        }
+        pending_ = false;
     }
     wake_.notify_all();
 }
@@ -76,7 +100,7 @@ void TReaderHandOver::SetHeld(bool held)
         held_ = held;
         // A hand-over that came while reading was held was left waiting; the main thread
         // looks for it again from its event loop, not from inside this call. (Released
-        // from inside a delivery, there is nothing to look for.)
+        // from inside a delivery, the running delivery goes on with the burst.)
         ringAgain = !held && pending_ && !taken_ && !stop_;
     }
     wake_.notify_all();
@@ -97,6 +121,13 @@ void TReaderHandOver::Stop()
 
 namespace {
 
+std::thread StartStdThread(std::function<void()> body)
+{
+    return std::thread(std::move(body));
+}
+
+std::atomic<TThreadStarter> threadStarter {&StartStdThread};
+
 // One step above normal; an ordinary user may not raise priority, and then the reader
 // simply runs at normal priority.
 void RaiseOwnPriority()
@@ -108,24 +139,51 @@ void RaiseOwnPriority()
         setpriority(PRIO_PROCESS, self, nice - 1);
 }
 
+// Errors after which the device will not come back under this descriptor: a hung-up
+// tty, a pulled USB adapter, the far end of a pseudo-terminal closed.
+bool DeviceGone(int error)
+{
+    return error == EIO || error == ENODEV || error == ENXIO || error == EBADF;
+}
+
+// A hung-up tty reads as end of file and polls as hung up.
+bool HungUp(int fd)
+{
+    pollfd line = {fd, POLLIN, 0};
+    return poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 } // namespace
+
+void SetReaderThreadStarter(TThreadStarter starter)
+{
+    threadStarter.store(starter != nullptr ? starter : &StartStdThread);
+}
 
 std::unique_ptr<TReadThread> TReadThread::Create(int fd, uint32_t inBufSize,
                                                  std::shared_ptr<TPortShared> shared,
-                                                 int doorbellFd)
+                                                 int doorbellFd, std::string& error)
 {
     const int stopFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (stopFd < 0)
+    if (stopFd < 0) {
+        error = std::system_category().message(errno);
         return nullptr;
-    return std::unique_ptr<TReadThread>(
+    }
+    std::unique_ptr<TReadThread> reader(
         new TReadThread(fd, stopFd, inBufSize, std::move(shared), doorbellFd));
+    try {
+        reader->thread_ = threadStarter.load()([r = reader.get()] { r->Execute(); });
+    } catch (const std::system_error& e) {
+        error = e.what();
+        return nullptr; // the destructor closes the stop descriptor; no thread to join
+    }
+    return reader;
 }
 
 TReadThread::TReadThread(int fd, int stopFd, uint32_t inBufSize,
                          std::shared_ptr<TPortShared> shared, int doorbellFd)
     : fd_(fd), stopFd_(stopFd), shared_(std::move(shared)),
-      handOver_(std::make_shared<TReaderHandOver>(inBufSize, doorbellFd)),
-      thread_([this] { Execute(); })
+      handOver_(std::make_shared<TReaderHandOver>(inBufSize, doorbellFd))
 { }
 
 TReadThread::~TReadThread()
@@ -157,15 +215,13 @@ void TReadThread::Execute()
         case Slice::Silent:
             go = ReportSilence();
             break;
-        case Slice::Readable: {
-            bool readAny = false;
-            go = ReadQueued(readAny);
-            // Readiness without a byte (a line that hung up): let the slice pass quietly
-            // instead of polling again at once, and count it as silence.
-            if (go && !readAny)
-                go = PassSlice(ms) && ReportSilence();
+        case Slice::Readable:
+            go = ReadBurst(ms);
             break;
-        }
+        case Slice::Gone:
+            handOver_->HandOver(TReaderHandOver::Kind::Lost);
+            go = false;
+            break;
         }
         if (!go)
             return;
@@ -181,9 +237,11 @@ TReadThread::Slice TReadThread::WaitSlice(int ms)
     if (ready > 0 && fds[0].revents != 0)
         return Slice::Stop;
     if (ready > 0 && (fds[1].revents & POLLIN) != 0)
-        return Slice::Readable;
-    // Hang-up or error without data, or an interrupted poll: wait out a slice without
-    // the device so that a dead line never makes the reader spin.
+        return Slice::Readable; // a hung-up line shows here too; the read tells
+    if (ready > 0 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        return Slice::Gone;
+    // An interrupted poll: wait out a slice without the device so that the reader never
+    // spins.
     return PassSlice(ms) ? Slice::Silent : Slice::Stop;
 }
 
@@ -200,32 +258,27 @@ bool TReadThread::ReportSilence()
         return true;
     if (!shared_->putClearEvents.exchange(false))
         return true;
-    handOver_->FCount = 0;
-    return handOver_->HandOver();
+    return handOver_->HandOver(TReaderHandOver::Kind::Silence);
 }
 
-bool TReadThread::ReadQueued(bool& readAny)
+bool TReadThread::ReadBurst(int ms)
 {
-    const uint32_t errors = TakeLineErrors(fd_, errors_);
-    const uint32_t queued = InputQueueLength(fd_);
+    // Line errors belong to the bytes read after them; pseudo-terminals keep no counters,
+    // and are not asked again once they have said so.
+    uint32_t errors = 0;
+    if (lineErrorsKnown_ && !ReadLineErrors(fd_, errors_, errors))
+        lineErrorsKnown_ = false;
     TReaderHandOver& h = *handOver_;
-    const int size = static_cast<int>(h.FInBuffer.size());
-    for (uint32_t i = 0; i < queued; ++i) {
-        // Held wherever it is: bytes not read stay in the driver's queue.
-        if (!h.WaitWhileHeld())
-            return false;
-        uint8_t byte = 0;
-        if (::read(fd_, &byte, 1) != 1)
-            continue; // a failed read is skipped silently
-        readAny = true;
-        h.FErrCode = errors;
-        h.FInBuffer[static_cast<size_t>(h.FCount)] = byte;
-        if (++h.FCount > size - 1)
-            h.FCount = 0;
-        if (!h.HandOver())
-            return false;
+    const ssize_t n = ::read(fd_, h.Buffer(), static_cast<size_t>(h.Capacity()));
+    if (n > 0)
+        return h.HandOver(TReaderHandOver::Kind::Bytes, static_cast<int>(n), errors);
+    if ((n < 0 && DeviceGone(errno)) || (n == 0 && HungUp(fd_))) {
+        h.HandOver(TReaderHandOver::Kind::Lost);
+        return false;
     }
-    return true;
+    // Readiness without a byte: let the slice pass quietly instead of polling again at
+    // once, and count it as silence.
+    return PassSlice(ms) && ReportSilence();
 }
 
 } // namespace karvel
