@@ -48,6 +48,18 @@ namespace {
 
 const TCommTimeouts kOpenTimeouts {20, 4, 20, 4, 20};
 
+// 1.5 character times (start bit, data bits, parity bit, stop bits), at most the read
+// interval time-out: slow lines never hold a burst back longer than that.
+uint32_t BurstGapMicros(const TDCB& dcb, const TCommTimeouts& timeouts)
+{
+    if (dcb.BaudRate == 0)
+        return 0;
+    const uint64_t bits =
+        1u + dcb.ByteSize + (dcb.Parity != 0 ? 1u : 0u) + (dcb.StopBits != 0 ? 2u : 1u);
+    const uint64_t gap = 1'500'000ull * bits / dcb.BaudRate;
+    return static_cast<uint32_t>(std::min<uint64_t>(gap, timeouts.ReadIntervalTimeout * 1000ull));
+}
+
 } // namespace
 
 TComPort::TComPort() : shared_(std::make_shared<TPortShared>()) { }
@@ -156,8 +168,10 @@ void TComPort::Open()
     }
     // A record the line cannot take leaves the line's previous settings; the port still
     // opens, as it does when the platform refuses a line-settings record.
-    ApplyDcb(fd, FComProp.DCB());
+    const TDCB dcb = FComProp.DCB();
+    ApplyDcb(fd, dcb);
     timeouts_ = kOpenTimeouts;
+    shared_->burstGapMicros.store(BurstGapMicros(dcb, timeouts_));
     stateErrors_ = {};
     lineStatusKnown_ = true;
     std::string threadError;

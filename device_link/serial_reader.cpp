@@ -27,6 +27,22 @@ bool TReaderHandOver::WaitWhileHeld()
     return !stop_;
 }
 
+bool TReaderHandOver::WaitDelivered(int64_t& sinceMs)
+{
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return !pending_ || stop_; });
+    sinceMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - deliveredAt_)
+                  .count();
+    return !stop_;
+}
+
+bool TReaderHandOver::Pending() const
+{
+    std::lock_guard lock(mutex_);
+    return pending_;
+}
+
 bool TReaderHandOver::HandOver(Kind kind, int count, uint32_t errCode)
 {
     {
@@ -41,9 +57,7 @@ bool TReaderHandOver::HandOver(Kind kind, int count, uint32_t errCode)
         pending_ = true;
     }
     TSerialDoorbell::Ring(doorbellFd_);
-    std::unique_lock lock(mutex_);
-    wake_.wait(lock, [this] { return !pending_ || stop_; });
-    return !stop_;
+    return true;
 }
 
 bool TReaderHandOver::Take(Delivery& delivery)
@@ -67,6 +81,7 @@ void TReaderHandOver::Finish()
         if (kind_ == Kind::Bytes && !purged_ && ++next_ < count_)
             return; // more of the burst to deliver; the reader keeps waiting
         pending_ = false;
+        deliveredAt_ = std::chrono::steady_clock::now();
     }
     wake_.notify_all();
 }
@@ -82,6 +97,7 @@ void TReaderHandOver::Purge()
             return;
         }
         pending_ = false;
+        deliveredAt_ = std::chrono::steady_clock::now();
     }
     wake_.notify_all();
 }
@@ -203,29 +219,49 @@ void TReadThread::Stop()
 void TReadThread::Execute()
 {
     RaiseOwnPriority();
+    int shortWait = 0; // the rest of a slice that a delivery restarted
     while (handOver_->WaitWhileHeld()) {
         // A slice of 0 would turn the wait into a spin; 1 ms is the shortest wait.
         const uint32_t slice = shared_->timeReceiveByte.load();
         const int ms = static_cast<int>(std::clamp<uint32_t>(slice, 1, INT_MAX));
+        const int wait = shortWait > 0 ? std::min(shortWait, ms) : ms;
+        shortWait = 0;
+        int64_t since = 0;
         bool go = true;
-        switch (WaitSlice(ms)) {
+        switch (WaitSlice(wait)) {
         case Slice::Stop:
             go = false;
             break;
         case Slice::Silent:
-            go = ReportSilence();
+            if (SliceEnded(ms, shortWait))
+                go = ReportSilence();
             break;
         case Slice::Readable:
-            go = ReadBurst(ms);
+            go = handOver_->WaitDelivered(since) && ReadBurst(ms);
             break;
         case Slice::Gone:
-            handOver_->HandOver(TReaderHandOver::Kind::Lost);
+            if (handOver_->WaitDelivered(since))
+                handOver_->HandOver(TReaderHandOver::Kind::Lost);
             go = false;
             break;
         }
         if (!go)
             return;
     }
+}
+
+// The slice counts from the end of the last delivery: a request written from inside a
+// delivery must get its full wait for an answer. False, with the time still to wait, when
+// the last delivery ended less than a slice ago (or is still running: then after it).
+bool TReadThread::SliceEnded(int sliceMs, int& remainingMs)
+{
+    int64_t since = 0;
+    if (!handOver_->WaitDelivered(since))
+        return true; // told to end: the report is refused
+    if (since >= sliceMs)
+        return true;
+    remainingMs = std::max(1, static_cast<int>(sliceMs - since));
+    return false;
 }
 
 TReadThread::Slice TReadThread::WaitSlice(int ms)
@@ -270,15 +306,48 @@ bool TReadThread::ReadBurst(int ms)
         lineErrorsKnown_ = false;
     TReaderHandOver& h = *handOver_;
     const ssize_t n = ::read(fd_, h.Buffer(), static_cast<size_t>(h.Capacity()));
-    if (n > 0)
-        return h.HandOver(TReaderHandOver::Kind::Bytes, static_cast<int>(n), errors);
+    if (n > 0) {
+        emptyReads_ = 0;
+        const int count = n == 1 ? GatherPacedBytes(1) : static_cast<int>(n);
+        return h.HandOver(TReaderHandOver::Kind::Bytes, count, errors);
+    }
     if ((n < 0 && DeviceGone(errno)) || (n == 0 && HungUp(fd_))) {
         h.HandOver(TReaderHandOver::Kind::Lost);
         return false;
     }
-    // Readiness without a byte: let the slice pass quietly instead of polling again at
-    // once, and count it as silence.
-    return PassSlice(ms) && ReportSilence();
+    // Readiness without a byte: input purged by a request written meanwhile. Twice in a
+    // row means a line that keeps saying so: let a slice pass instead of spinning.
+    if (++emptyReads_ < 2)
+        return true;
+    emptyReads_ = 0;
+    return PassSlice(ms);
+}
+
+int TReadThread::GatherPacedBytes(int count)
+{
+    // A device that queues what it receives (a UART's FIFO, a USB adapter, a pty written
+    // in one piece) gives several bytes per read, and they are handed over at once. One
+    // byte per read means the bytes come at the line's pace: waking the main thread for
+    // each would cost two more thread switches per byte, so the reader, which wakes for
+    // each anyway, collects them until the line pauses for the burst gap (1.5 character
+    // times, the pause that ends a frame on a serial bus).
+    const uint32_t gapUs = shared_->burstGapMicros.load();
+    if (gapUs == 0)
+        return count;
+    TReaderHandOver& h = *handOver_;
+    const timespec gap {0, static_cast<long>(gapUs) * 1000};
+    while (count < h.Capacity()) {
+        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
+        if (ppoll(fds, 2, &gap, nullptr) <= 0 || fds[0].revents != 0 ||
+            (fds[1].revents & POLLIN) == 0)
+            break;
+        const ssize_t n =
+            ::read(fd_, h.Buffer() + count, static_cast<size_t>(h.Capacity() - count));
+        if (n <= 0)
+            break; // a loss shows at the next wait
+        count += static_cast<int>(n);
+    }
+    return count;
 }
 
 } // namespace karvel

@@ -7,6 +7,7 @@
 #include "serial_status.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -23,16 +24,22 @@ namespace karvel {
 struct TPortShared {
     std::atomic<bool> putClearEvents {false}; // request outstanding
     std::atomic<uint32_t> timeReceiveByte {90}; // wait slice in ms
+    // A pause of this long ends a burst that arrives byte by byte (1.5 character times at
+    // the line's speed, set at open); 0 hands every read over at once.
+    std::atomic<uint32_t> burstGapMicros {0};
 };
 
 // One reader's hand-over to the main thread. It is shared between the reader and the main
 // thread and outlives both sides' use of it: the main thread keeps it while a delivery
 // runs, even when the handler closes the port and the reader is gone.
 //
-// The reader fills the buffer, marks a hand-over pending and waits; the main thread takes
-// the burst one byte at a time under the lock, runs the handler for each with the reader
-// still waiting, and ends the hand-over after the last byte. One wake-up of each thread
-// per burst, not per byte; the handler still sees one byte per call, in order.
+// The reader fills the buffer, marks a hand-over pending and rings; the main thread takes
+// the burst one byte at a time under the lock, runs the handler for each, and ends the
+// hand-over after the last byte. The reader reads nothing more and reports nothing until
+// then: it waits for the delivery before it touches the buffer or the request flag again,
+// but lazily, when the line next needs it, so that a delivery that ends before the next
+// byte comes costs the reader no wake-up. One wake-up of each thread per burst, not per
+// byte; the handler still sees one byte per call, in order.
 class TReaderHandOver {
 public:
     enum class Kind : uint8_t { Bytes, Silence, Lost };
@@ -42,10 +49,14 @@ public:
     // Reader side.
     uint8_t* Buffer() { return buffer_.data(); }
     int Capacity() const { return static_cast<int>(buffer_.size()); }
-    // Both return false once the reader has been told to end.
+    // All return false once the reader has been told to end.
     bool WaitWhileHeld();
+    // Waits until the last hand-over has been delivered (or discarded); `sinceMs`
+    // receives the time since that happened.
+    bool WaitDelivered(int64_t& sinceMs);
+    bool Pending() const;
     // Hands over `count` bytes of the buffer (Kind::Bytes), a silence report or the loss
-    // of the device, and waits until the main thread has delivered (or discarded) it.
+    // of the device. Only after WaitDelivered.
     bool HandOver(Kind kind, int count = 0, uint32_t errCode = 0);
 
     // Main-thread side.
@@ -81,6 +92,7 @@ private:
     bool pending_ = false; // the reader waits for a delivery
     bool taken_ = false; // the main thread is running the handler
     bool purged_ = false; // the rest of the burst is dropped
+    std::chrono::steady_clock::time_point deliveredAt_ {}; // end of the last delivery
     int doorbellFd_;
 };
 
@@ -113,9 +125,13 @@ private:
     void Execute();
     Slice WaitSlice(int ms);
     bool PassSlice(int ms);
+    bool SliceEnded(int sliceMs, int& remainingMs);
     bool ReportSilence();
     // False when the reader is to end (told to, or the device is gone).
     bool ReadBurst(int ms);
+    // After a read of a single byte: the line delivers at its own pace, so the bytes that
+    // follow within the burst gap join the burst. Returns the burst's length.
+    int GatherPacedBytes(int count);
 
     const int fd_;
     const int stopFd_;
@@ -123,6 +139,7 @@ private:
     std::shared_ptr<TReaderHandOver> handOver_;
     TLineErrorCounters errors_;
     bool lineErrorsKnown_ = true; // false once the device refused its error counters
+    int emptyReads_ = 0; // readiness in a row that brought no byte
     std::thread thread_;
 };
 
