@@ -227,6 +227,12 @@ void TComPort::TryReopen()
         reopenTimer_->stop();
         return;
     }
+    // A device that was reached through the user's link comes back through that link
+    // only: while the link is away (an adapter's name removed with it), the port number
+    // must not fall back to the on-board port of the same number.
+    if (devicePath_ == QString::fromStdString(ComLinkPath(FComNumber)) &&
+        !ComLinkPresent(FComNumber))
+        return;
     Open(); // the port number's link is resolved anew
     if (!Connected())
         return;

@@ -49,14 +49,26 @@ std::string ByIdName(const std::string& device, const std::string& byIdDir)
 
 } // namespace
 
+std::string ComLinkPath(int number)
+{
+    if (number < 1)
+        return {};
+    return (ConfigHome() / "Vistam" / "dosdevices" / ("com" + std::to_string(number))).string();
+}
+
+bool ComLinkPresent(int number)
+{
+    const std::string link = ComLinkPath(number);
+    std::error_code ec;
+    return !link.empty() && (fs::is_symlink(link, ec) || fs::exists(link, ec));
+}
+
 std::string ComDevicePath(int number)
 {
     if (number < 1)
         return {};
-    const fs::path link = ConfigHome() / "Vistam" / "dosdevices" / ("com" + std::to_string(number));
-    std::error_code ec;
-    if (fs::is_symlink(link, ec) || fs::exists(link, ec))
-        return link.string();
+    if (ComLinkPresent(number))
+        return ComLinkPath(number);
     return "/dev/ttyS" + std::to_string(number - 1);
 }
 
