@@ -133,6 +133,28 @@ TEST_F(ComPortReading, HoldingStopsDeliveryAndReleaseResumesIt)
     EXPECT_EQ(got[2].bytes[0], 3);
 }
 
+// A request written from inside a delivery discards unread input: the bytes of the same
+// burst that were read but not yet delivered go with it, as the driver's queue does.
+TEST_F(ComPortReading, ARequestWrittenInsideADeliveryDropsTheRestOfTheBurst)
+{
+    ASSERT_TRUE(port.Connect());
+    port.SetReadActive(true);
+    port.SetOnReadPacket([this](const uint8_t* buffer, int size, uint32_t) {
+        got.push_back({std::vector<uint8_t>(buffer, buffer + size), size, 0, {}});
+        const uint8_t request[] = {0x10, 0x20};
+        EXPECT_TRUE(port.WriteBuffer(request, sizeof request));
+    });
+    pty.Send({1, 2, 3, 4});
+    ASSERT_TRUE(PumpUntil([&] { return !got.empty(); }));
+    EXPECT_EQ(pty.Receive(2, 1000), (std::vector<uint8_t> {0x10, 0x20}));
+    PumpFor(100);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].bytes, (std::vector<uint8_t> {1}));
+    pty.Send({5});
+    ASSERT_TRUE(PumpUntil([&] { return got.size() == 2; }));
+    EXPECT_EQ(got[1].bytes, (std::vector<uint8_t> {5})) << "what comes after the request is read";
+}
+
 // A handler that releases reading and then runs a nested event loop (a modal window
 // opened from inside the polling step) must not get the same byte again, and the next
 // byte waits until it returns.
