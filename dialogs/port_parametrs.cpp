@@ -158,8 +158,12 @@ QWidget* TPortParametrs::BuildDevices()
     linkPort_->setObjectName(QStringLiteral("LinkPort"));
     linkDevice_ = new QComboBox(box);
     linkDevice_->setObjectName(QStringLiteral("LinkDevice"));
-    linkDevice_->setMinimumWidth(320);
-    linkDevice_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // Device names are long: the boxes keep a readable width, their lists and tooltips
+    // show the names whole.
+    linkPort_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    linkPort_->setMinimumContentsLength(22);
+    linkDevice_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    linkDevice_->setMinimumContentsLength(34);
     linkBtn_ = new QPushButton(QStringLiteral("Связать"), box);
     linkBtn_->setObjectName(QStringLiteral("LinkBtn"));
     linkBtn_->setAutoDefault(false);
@@ -169,6 +173,7 @@ QWidget* TPortParametrs::BuildDevices()
     linkState_ = new QLabel(box);
     linkState_->setObjectName(QStringLiteral("LinkState"));
     linkState_->setWordWrap(true);
+    linkState_->hide(); // until a link is written
     connect(linkBtn_, &QPushButton::clicked, this, &TPortParametrs::LinkBtnClick);
     connect(refresh, &QPushButton::clicked, this, &TPortParametrs::RefreshDevices);
 
@@ -193,14 +198,17 @@ void TPortParametrs::ShowLinkTargets()
     for (int n = 1; n <= kComPorts; ++n)
         linkPort_->addItem(QStringLiteral("COM%1 → %2").arg(n).arg(PortDeviceText(n)), n);
     linkPort_->setCurrentIndex(chosen);
+    linkPort_->setToolTip(linkPort_->currentText());
 }
 
 void TPortParametrs::RefreshDevices()
 {
     linkDevice_->clear();
     linkDevice_->addItem(QStringLiteral("встроенный порт (без ссылки)"), QString());
-    for (const TPortDevice& device : ListDevices ? ListDevices() : QList<TPortDevice> {})
+    for (const TPortDevice& device : ListDevices ? ListDevices() : QList<TPortDevice> {}) {
         linkDevice_->addItem(device.label, device.linkTarget);
+        linkDevice_->setItemData(linkDevice_->count() - 1, device.label, Qt::ToolTipRole);
+    }
     linkDevice_->setCurrentIndex(linkDevice_->count() > 1 ? 1 : 0);
     ShowLinkTargets();
 }
@@ -215,6 +223,7 @@ void TPortParametrs::LinkBtnClick()
         return;
     }
     ShowLinkTargets();
+    linkState_->show();
     linkState_->setText(QStringLiteral("COM%1 → %2. Линии возьмут устройство при следующем запуске "
                                        "(после «Сохранить»).")
                             .arg(number)
