@@ -24,12 +24,13 @@
 //
 // The reader reads every byte that is queued in one call into its hand-over
 // (TReaderHandOver), marks it pending, rings the port's doorbell (an eventfd watched by a
-// socket notifier of the main thread's event loop; nothing is allocated per burst) and
-// waits on a condition variable until the burst is delivered. On the main thread
-// RunDeliveries takes the burst byte by byte and calls the byte receiver once per byte,
-// in order, with the reader still waiting; after the last byte the reader is released.
-// One wake-up of each thread carries a whole burst, yet the receiver sees what it always
-// saw: one byte per call, silence reports between bursts, no call inside another.
+// socket notifier of the main thread's event loop; nothing is allocated per burst). On
+// the main thread RunDeliveries takes the burst byte by byte and calls the byte receiver
+// once per byte, in order; after the last byte the hand-over is free again. The reader
+// reads and reports nothing until then: before it touches the buffer or the request flag
+// again it waits on a condition variable for the delivery to end. One wake-up of each
+// thread carries a whole burst, yet the receiver sees what it always saw: one byte per
+// call, silence reports between bursts, no call inside another.
 //
 // Close tells the hand-over to stop (releasing the reader from any wait: hold, hand-over)
 // and rings the reader's own stop descriptor (ending its poll), then joins it. None of the
