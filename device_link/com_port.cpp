@@ -243,6 +243,11 @@ void TComPort::TryReopen()
         OnPortBack();
 }
 
+void TComPort::SetFrameEnd(int32_t endPair)
+{
+    shared_->frameEnd.store(endPair);
+}
+
 bool TComPort::Connect()
 {
     Open();

@@ -58,6 +58,7 @@ public:
     bool PutClearEvents() const override;
     void SetPutClearEvents(bool outstanding) override;
     bool WriteBuffer(const uint8_t* buf, uint16_t size) override;
+    void SetFrameEnd(int32_t endPair) override;
 
     // Kernel RS-485 mode: the driver switches the line's direction with RTS. Taken at the
     // next open; a device without the mode then does not open.

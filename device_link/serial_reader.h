@@ -27,6 +27,8 @@ struct TPortShared {
     // A pause of this long ends a burst that arrives byte by byte (1.5 character times at
     // the line's speed, set at open); 0 hands every read over at once.
     std::atomic<uint32_t> burstGapMicros {0};
+    // The two bytes that end a frame of the framing in use (first << 8 | second), -1 none.
+    std::atomic<int32_t> frameEnd {-1};
 };
 
 // One reader's hand-over to the main thread. It is shared between the reader and the main

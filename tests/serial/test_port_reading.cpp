@@ -155,6 +155,36 @@ TEST_F(ComPortReading, ARequestWrittenInsideADeliveryDropsTheRestOfTheBurst)
     EXPECT_EQ(got[1].bytes, (std::vector<uint8_t> {5})) << "what comes after the request is read";
 }
 
+// Bytes that come one at a time at the line's pace are collected into bursts by the
+// reader; whatever the bursts, the receiver gets every byte once, in order, one per call,
+// with or without a frame end to hand a burst over early.
+TEST_F(ComPortReading, BytesComingAtTheLinesPaceArriveInOrderOnePerCall)
+{
+    port.ComProp().SetBaudRate(TBaudRate::br19200);
+    port.ComProp().SetByteSize(TByteSize::bs8);
+    for (const int32_t frameEnd : {-1, 0xFFFF}) {
+        got.clear();
+        port.SetFrameEnd(frameEnd);
+        ASSERT_TRUE(port.Connect());
+        port.SetReadActive(true);
+        const std::vector<uint8_t> frame {0xFF, 5, 0xC8, 1, 0x42, 0xFF, 0xFE, 7, 0x33, 0xFF, 0xFF};
+        for (uint8_t byte : frame) {
+            pty.Send({byte});
+            const timespec byteTime {0, 520'000}; // one character at 19200 bit/s
+            nanosleep(&byteTime, nullptr);
+        }
+        ASSERT_TRUE(PumpUntil([&] { return DataBytes() == frame.size(); }));
+        PumpFor(50);
+        std::vector<uint8_t> bytes;
+        for (const Delivery& d : got) {
+            EXPECT_EQ(d.size, 1);
+            bytes.insert(bytes.end(), d.bytes.begin(), d.bytes.end());
+        }
+        EXPECT_EQ(bytes, frame) << "frame end " << frameEnd;
+        port.Close();
+    }
+}
+
 // A handler that releases reading and then runs a nested event loop (a modal window
 // opened from inside the polling step) must not get the same byte again, and the next
 // byte waits until it returns.
