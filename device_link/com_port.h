@@ -1,8 +1,9 @@
 #pragma once
 // The serial port component: opens one serial device by port number, applies the line
 // settings, writes request frames and runs a reader that hands every received byte, one
-// at a time, to the byte receiver on the thread that opened the port (the main thread).
-// It also reports silence once per request (the empty notification).
+// at a time, to the byte receiver on the thread that opened the port (the main thread);
+// the bytes of one burst arrive from one wake-up of that thread. It also reports silence
+// once per request (the empty notification), and reopens a device that went away.
 //
 // A port belongs to the thread that runs the Qt event loop (the main thread): it is
 // opened, closed, written and destroyed there, and every delivery runs there.

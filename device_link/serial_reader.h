@@ -1,8 +1,9 @@
 #pragma once
 // The reader of an open serial port: waits for received bytes in slices of
-// TimeReceiveByte ms, reads every byte that is queued in one call and hands the burst to
-// the main thread, waiting until the main thread has delivered all of it; reports silence
-// once per request and the loss of the device (a pulled adapter).
+// TimeReceiveByte ms, reads every byte that is queued in one call (collecting bytes that
+// come at the line's pace into one burst) and hands the burst to the main thread, reading
+// nothing more until the main thread has delivered all of it; reports silence once per
+// request and the loss of the device (a pulled adapter).
 
 #include "serial_status.h"
 
