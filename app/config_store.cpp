@@ -84,6 +84,11 @@ bool TConfigStore::KeyExists(const QString& key) const
     return exists;
 }
 
+bool TConfigStore::ValueExists(const QString& key, const QString& name) const
+{
+    return Read(key, name).isValid();
+}
+
 QVariant TConfigStore::Read(const QString& key, const QString& name) const
 {
     return settings_->value(ValuePath(key, name));

@@ -30,6 +30,10 @@ TLinePortSetting TStoreLineSettings::ReadPort(const TLineTraits& line)
         if (setting.keyExists) {
             setting.port = store.ReadInteger(kPortParamKey, QString::fromUtf8(line.portValue));
             setting.speed = store.ReadInteger(kPortParamKey, QString::fromUtf8(line.speedValue));
+            // Added later than the other values: a store without it reads as off.
+            const QString rs485 = QStringLiteral("RS485L%1").arg(line.number);
+            setting.rs485 = store.ValueExists(kPortParamKey, rs485) &&
+                store.ReadInteger(kPortParamKey, rs485) != 0;
         }
     } catch (const TStepError& error) {
         setting.error = error.text().toStdString();

@@ -103,6 +103,20 @@ TComVistam::~TComVistam()
         port_->ClearOnReadPacket();
 }
 
+void TComVistam::SetProtocol(TProtocol protocol)
+{
+    protocol_ = protocol;
+    TellFrameEnd();
+}
+
+// A VISTAM frame ends with two start bytes; inside a frame a start byte is always followed
+// by a stuffing byte, so the pair means the end (or a run before a start) and nothing else.
+void TComVistam::TellFrameEnd()
+{
+    if (port_)
+        port_->SetFrameEnd(protocol_ == TProtocol::VISTAM ? (kStart << 8 | kStart) : -1);
+}
+
 void TComVistam::SetComPort(TPortLink* port)
 {
     if (port_ && port_ != port)
@@ -112,6 +126,7 @@ void TComVistam::SetComPort(TPortLink* port)
         port_->SetOnReadPacket([this](const uint8_t* buffer, int size,
                                       uint32_t errCode) { ReceiveEntry(buffer, size, errCode); },
                                [this] { port_ = nullptr; });
+        TellFrameEnd();
     }
 }
 

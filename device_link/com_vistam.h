@@ -40,7 +40,7 @@ public:
     TPortLink* ComPort() const { return port_; }
 
     TProtocol Protocol() const { return protocol_; }
-    void SetProtocol(TProtocol protocol) { protocol_ = protocol; } // receive state kept
+    void SetProtocol(TProtocol protocol); // receive state kept
 
     TOnNewPacketRead OnNewPacketRead;
     TOnError OnError;
@@ -84,6 +84,7 @@ private:
     void ReceiveP643Master(uint8_t byte, int size);
     void ReceiveP643Slave(uint8_t byte, int size);
 
+    void TellFrameEnd();
     bool PortReady() const;
     bool ReadActive() const;
     void SendFramed(int length);

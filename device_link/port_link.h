@@ -26,6 +26,10 @@ public:
     virtual void SetPutClearEvents(bool outstanding) = 0;
     // Discards pending input and output, writes and waits until the bytes are sent.
     virtual bool WriteBuffer(const uint8_t* buf, uint16_t size) = 0;
+    // The two bytes that end every frame of the framing in use (first << 8 | second), -1
+    // when frames have no such end. Only a hint: a port that collects bytes arriving at
+    // the line's pace may hand them over as soon as they end like a frame.
+    virtual void SetFrameEnd(int32_t /*endPair*/) { }
 
     // Installs the byte receiver. `onPortDestroyed` runs when this port goes away, so a
     // receiver never keeps a pointer to a destroyed port.

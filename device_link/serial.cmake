@@ -10,6 +10,7 @@ add_library(karvel_serial STATIC
   serial_line.h serial_line.cpp
   serial_rate.h serial_rate.cpp
   serial_reader.h serial_reader.cpp
-  serial_status.h serial_status.cpp)
+  serial_status.h serial_status.cpp
+  tty_control.h tty_control.cpp)
 target_include_directories(karvel_serial PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(karvel_serial PUBLIC karvel_framing karvel_serial_speed Qt6::Core Threads::Threads)

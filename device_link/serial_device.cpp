@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
@@ -48,26 +49,43 @@ std::string ByIdName(const std::string& device, const std::string& byIdDir)
 
 } // namespace
 
+std::string ComLinkPath(int number)
+{
+    if (number < 1)
+        return {};
+    return (ConfigHome() / "Vistam" / "dosdevices" / ("com" + std::to_string(number))).string();
+}
+
+bool ComLinkPresent(int number)
+{
+    const std::string link = ComLinkPath(number);
+    std::error_code ec;
+    return !link.empty() && (fs::is_symlink(link, ec) || fs::exists(link, ec));
+}
+
 std::string ComDevicePath(int number)
 {
     if (number < 1)
         return {};
-    const fs::path link = ConfigHome() / "Vistam" / "dosdevices" / ("com" + std::to_string(number));
-    std::error_code ec;
-    if (fs::is_symlink(link, ec) || fs::exists(link, ec))
-        return link.string();
+    if (ComLinkPresent(number))
+        return ComLinkPath(number);
     return "/dev/ttyS" + std::to_string(number - 1);
 }
 
 int OpenComDevice(const std::string& path)
 {
-    if (path.empty())
+    if (path.empty()) {
+        errno = ENOENT;
         return -1;
+    }
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;
     if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+        // The caller reports errno: a lock held by another program reads as "busy".
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
+        errno = error;
         return -1;
     }
     return fd;

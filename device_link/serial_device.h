@@ -11,6 +11,10 @@ namespace karvel {
 // exists (even when its target is missing: a configured but unplugged adapter must not
 // silently become another port), otherwise /dev/ttyS<n-1>. Empty for n < 1.
 std::string ComDevicePath(int number);
+// The user's link for COMn, whether it exists or not. Empty for n < 1.
+std::string ComLinkPath(int number);
+// Whether that link is there now (a dangling link counts: its target may come back).
+bool ComLinkPresent(int number);
 
 // Opens a tty for reading and writing without waiting for carrier, locked against every
 // other opener (flock for processes that respect it, TIOCEXCL for the rest). -1 when the

@@ -10,13 +10,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <system_error>
 
 namespace karvel {
 
 // ---- hand-over ----
 
 TReaderHandOver::TReaderHandOver(uint32_t bufferSize, int doorbellFd)
-    : FInBuffer(bufferSize, 0), doorbellFd_(doorbellFd)
+    : buffer_(bufferSize, 0), doorbellFd_(doorbellFd)
 { }
 
 bool TReaderHandOver::WaitWhileHeld()
@@ -26,38 +27,77 @@ bool TReaderHandOver::WaitWhileHeld()
     return !stop_;
 }
 
-bool TReaderHandOver::HandOver()
+bool TReaderHandOver::WaitDelivered(int64_t& sinceMs)
+{
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return !pending_ || stop_; });
+    sinceMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - deliveredAt_)
+                  .count();
+    return !stop_;
+}
+
+bool TReaderHandOver::Pending() const
+{
+    std::lock_guard lock(mutex_);
+    return pending_;
+}
+
+bool TReaderHandOver::HandOver(Kind kind, int count, uint32_t errCode)
 {
     {
         std::lock_guard lock(mutex_);
         if (stop_)
             return false;
+        kind_ = kind;
+        count_ = count;
+        next_ = 0;
+        errCode_ = errCode;
+        purged_ = false;
         pending_ = true;
     }
     TSerialDoorbell::Ring(doorbellFd_);
-    std::unique_lock lock(mutex_);
-    wake_.wait(lock, [this] { return !pending_ || stop_; });
-    return !stop_;
+    return true;
 }
 
 bool TReaderHandOver::Take(Delivery& delivery)
 {
     std::lock_guard lock(mutex_);
-    if (!pending_ || taken_ || held_ || stop_)
+    if (!pending_ || taken_ || stop_ || (held_ && kind_ != Kind::Lost))
         return false;
     taken_ = true;
-    delivery = {FInBuffer.data(), FCount, FErrCode};
+    if (kind_ == Kind::Bytes)
+        delivery = {kind_, &buffer_[static_cast<size_t>(next_)], 1, errCode_};
+    else
+        delivery = {kind_, buffer_.data(), 0, errCode_};
     return true;
 }
 
-void TReaderHandOver::Finish(bool handlerCalled)
+void TReaderHandOver::Finish()
 {
     {
         std::lock_guard lock(mutex_);
-        if (handlerCalled)
-            FCount = 0;
-        pending_ = false;
         taken_ = false;
+        if (kind_ == Kind::Bytes && !purged_ && ++next_ < count_)
+            return; // more of the burst to deliver; the reader keeps waiting
+        pending_ = false;
+        deliveredAt_ = std::chrono::steady_clock::now();
+    }
+    wake_.notify_all();
+}
+
+void TReaderHandOver::Purge()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!pending_ || kind_ != Kind::Bytes)
+            return;
+        if (taken_) {
+            purged_ = true; // ends with the delivery that is running
+            return;
+        }
+        pending_ = false;
+        deliveredAt_ = std::chrono::steady_clock::now();
     }
     wake_.notify_all();
 }
@@ -76,7 +116,7 @@ void TReaderHandOver::SetHeld(bool held)
         held_ = held;
         // A hand-over that came while reading was held was left waiting; the main thread
         // looks for it again from its event loop, not from inside this call. (Released
-        // from inside a delivery, there is nothing to look for.)
+        // from inside a delivery, the running delivery goes on with the burst.)
         ringAgain = !held && pending_ && !taken_ && !stop_;
     }
     wake_.notify_all();
@@ -97,6 +137,13 @@ void TReaderHandOver::Stop()
 
 namespace {
 
+std::thread StartStdThread(std::function<void()> body)
+{
+    return std::thread(std::move(body));
+}
+
+std::atomic<TThreadStarter> threadStarter {&StartStdThread};
+
 // One step above normal; an ordinary user may not raise priority, and then the reader
 // simply runs at normal priority.
 void RaiseOwnPriority()
@@ -108,24 +155,57 @@ void RaiseOwnPriority()
         setpriority(PRIO_PROCESS, self, nice - 1);
 }
 
+// Errors after which the device will not come back under this descriptor: a hung-up
+// tty, a pulled USB adapter, the far end of a pseudo-terminal closed.
+bool DeviceGone(int error)
+{
+    return error == EIO || error == ENODEV || error == ENXIO || error == EBADF;
+}
+
+// A hung-up tty reads as end of file and polls as hung up.
+bool HungUp(int fd)
+{
+    pollfd line = {fd, POLLIN, 0};
+    return poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+bool EndsFrame(const uint8_t* buffer, int count, int32_t frameEnd)
+{
+    return frameEnd >= 0 && count >= 2 && buffer[count - 2] == ((frameEnd >> 8) & 0xFF) &&
+        buffer[count - 1] == (frameEnd & 0xFF);
+}
+
 } // namespace
+
+void SetReaderThreadStarter(TThreadStarter starter)
+{
+    threadStarter.store(starter != nullptr ? starter : &StartStdThread);
+}
 
 std::unique_ptr<TReadThread> TReadThread::Create(int fd, uint32_t inBufSize,
                                                  std::shared_ptr<TPortShared> shared,
-                                                 int doorbellFd)
+                                                 int doorbellFd, std::string& error)
 {
     const int stopFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (stopFd < 0)
+    if (stopFd < 0) {
+        error = std::system_category().message(errno);
         return nullptr;
-    return std::unique_ptr<TReadThread>(
+    }
+    std::unique_ptr<TReadThread> reader(
         new TReadThread(fd, stopFd, inBufSize, std::move(shared), doorbellFd));
+    try {
+        reader->thread_ = threadStarter.load()([r = reader.get()] { r->Execute(); });
+    } catch (const std::system_error& e) {
+        error = e.what();
+        return nullptr; // the destructor closes the stop descriptor; no thread to join
+    }
+    return reader;
 }
 
 TReadThread::TReadThread(int fd, int stopFd, uint32_t inBufSize,
                          std::shared_ptr<TPortShared> shared, int doorbellFd)
     : fd_(fd), stopFd_(stopFd), shared_(std::move(shared)),
-      handOver_(std::make_shared<TReaderHandOver>(inBufSize, doorbellFd)),
-      thread_([this] { Execute(); })
+      handOver_(std::make_shared<TReaderHandOver>(inBufSize, doorbellFd))
 { }
 
 TReadThread::~TReadThread()
@@ -145,31 +225,49 @@ void TReadThread::Stop()
 void TReadThread::Execute()
 {
     RaiseOwnPriority();
+    int shortWait = 0; // the rest of a slice that a delivery restarted
     while (handOver_->WaitWhileHeld()) {
         // A slice of 0 would turn the wait into a spin; 1 ms is the shortest wait.
         const uint32_t slice = shared_->timeReceiveByte.load();
         const int ms = static_cast<int>(std::clamp<uint32_t>(slice, 1, INT_MAX));
+        const int wait = shortWait > 0 ? std::min(shortWait, ms) : ms;
+        shortWait = 0;
+        int64_t since = 0;
         bool go = true;
-        switch (WaitSlice(ms)) {
+        switch (WaitSlice(wait)) {
         case Slice::Stop:
             go = false;
             break;
         case Slice::Silent:
-            go = ReportSilence();
+            if (SliceEnded(ms, shortWait))
+                go = ReportSilence();
             break;
-        case Slice::Readable: {
-            bool readAny = false;
-            go = ReadQueued(readAny);
-            // Readiness without a byte (a line that hung up): let the slice pass quietly
-            // instead of polling again at once, and count it as silence.
-            if (go && !readAny)
-                go = PassSlice(ms) && ReportSilence();
+        case Slice::Readable:
+            go = handOver_->WaitDelivered(since) && ReadBurst(ms);
             break;
-        }
+        case Slice::Gone:
+            if (handOver_->WaitDelivered(since))
+                handOver_->HandOver(TReaderHandOver::Kind::Lost);
+            go = false;
+            break;
         }
         if (!go)
             return;
     }
+}
+
+// The slice counts from the end of the last delivery: a request written from inside a
+// delivery must get its full wait for an answer. False, with the time still to wait, when
+// the last delivery ended less than a slice ago (or is still running: then after it).
+bool TReadThread::SliceEnded(int sliceMs, int& remainingMs)
+{
+    int64_t since = 0;
+    if (!handOver_->WaitDelivered(since))
+        return true; // told to end: the report is refused
+    if (since >= sliceMs)
+        return true;
+    remainingMs = std::max(1, static_cast<int>(sliceMs - since));
+    return false;
 }
 
 TReadThread::Slice TReadThread::WaitSlice(int ms)
@@ -181,9 +279,11 @@ TReadThread::Slice TReadThread::WaitSlice(int ms)
     if (ready > 0 && fds[0].revents != 0)
         return Slice::Stop;
     if (ready > 0 && (fds[1].revents & POLLIN) != 0)
-        return Slice::Readable;
-    // Hang-up or error without data, or an interrupted poll: wait out a slice without
-    // the device so that a dead line never makes the reader spin.
+        return Slice::Readable; // a hung-up line shows here too; the read tells
+    if (ready > 0 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        return Slice::Gone;
+    // An interrupted poll: wait out a slice without the device so that the reader never
+    // spins.
     return PassSlice(ms) ? Slice::Silent : Slice::Stop;
 }
 
@@ -200,32 +300,63 @@ bool TReadThread::ReportSilence()
         return true;
     if (!shared_->putClearEvents.exchange(false))
         return true;
-    handOver_->FCount = 0;
-    return handOver_->HandOver();
+    return handOver_->HandOver(TReaderHandOver::Kind::Silence);
 }
 
-bool TReadThread::ReadQueued(bool& readAny)
+bool TReadThread::ReadBurst(int ms)
 {
-    const uint32_t errors = TakeLineErrors(fd_, errors_);
-    const uint32_t queued = InputQueueLength(fd_);
+    // Line errors belong to the bytes read after them; pseudo-terminals keep no counters,
+    // and are not asked again once they have said so.
+    uint32_t errors = 0;
+    if (lineErrorsKnown_ && !ReadLineErrors(fd_, errors_, errors))
+        lineErrorsKnown_ = false;
     TReaderHandOver& h = *handOver_;
-    const int size = static_cast<int>(h.FInBuffer.size());
-    for (uint32_t i = 0; i < queued; ++i) {
-        // Held wherever it is: bytes not read stay in the driver's queue.
-        if (!h.WaitWhileHeld())
-            return false;
-        uint8_t byte = 0;
-        if (::read(fd_, &byte, 1) != 1)
-            continue; // a failed read is skipped silently
-        readAny = true;
-        h.FErrCode = errors;
-        h.FInBuffer[static_cast<size_t>(h.FCount)] = byte;
-        if (++h.FCount > size - 1)
-            h.FCount = 0;
-        if (!h.HandOver())
-            return false;
+    const ssize_t n = ::read(fd_, h.Buffer(), static_cast<size_t>(h.Capacity()));
+    if (n > 0) {
+        emptyReads_ = 0;
+        const int count = n == 1 ? GatherPacedBytes(1) : static_cast<int>(n);
+        return h.HandOver(TReaderHandOver::Kind::Bytes, count, errors);
     }
-    return true;
+    if ((n < 0 && DeviceGone(errno)) || (n == 0 && HungUp(fd_))) {
+        h.HandOver(TReaderHandOver::Kind::Lost);
+        return false;
+    }
+    // Readiness without a byte: input purged by a request written meanwhile. Twice in a
+    // row means a line that keeps saying so: let a slice pass instead of spinning.
+    if (++emptyReads_ < 2)
+        return true;
+    emptyReads_ = 0;
+    return PassSlice(ms);
+}
+
+int TReadThread::GatherPacedBytes(int count)
+{
+    // A device that queues what it receives (a UART's FIFO, a USB adapter, a pty written
+    // in one piece) gives several bytes per read, and they are handed over at once. One
+    // byte per read means the bytes come at the line's pace: waking the main thread for
+    // each would cost two more thread switches per byte. The reader instead lets the line
+    // run for two burst gaps (three character times) at a time and takes what came
+    // meanwhile: a third of the wake-ups of one per byte. The burst is handed over when
+    // it ends like a frame of the framing in use, or when a whole pause brought nothing
+    // (the line paused for longer than the 1.5 character times that end a frame).
+    const uint32_t gapUs = shared_->burstGapMicros.load();
+    if (gapUs == 0)
+        return count;
+    TReaderHandOver& h = *handOver_;
+    const int32_t frameEnd = shared_->frameEnd.load();
+    const long pauseNs = static_cast<long>(gapUs) * 2000;
+    const timespec pause {pauseNs / 1'000'000'000, pauseNs % 1'000'000'000};
+    while (count < h.Capacity() && !EndsFrame(h.Buffer(), count, frameEnd)) {
+        pollfd stop = {stopFd_, POLLIN, 0};
+        if (ppoll(&stop, 1, &pause, nullptr) != 0)
+            break; // told to end (the hand-over then refuses), or interrupted
+        const ssize_t n =
+            ::read(fd_, h.Buffer() + count, static_cast<size_t>(h.Capacity() - count));
+        if (n <= 0)
+            break; // a whole pause without a byte (a loss shows at the next wait)
+        count += static_cast<int>(n);
+    }
+    return count;
 }
 
 } // namespace karvel

@@ -28,6 +28,8 @@ struct TLineErrorCounters {
 // Reads the counters into `now` and returns the flags of the errors counted since `last`;
 // `last` becomes `now`. Does not allocate.
 uint32_t TakeLineErrors(int fd, TLineErrorCounters& last);
+// As TakeLineErrors, but false (and no flags) when the device keeps no counters.
+bool ReadLineErrors(int fd, TLineErrorCounters& last, uint32_t& flags);
 // Bytes waiting in the receive queue (0 on failure).
 uint32_t InputQueueLength(int fd);
 uint32_t OutputQueueLength(int fd);

@@ -18,6 +18,17 @@ QString SpeedName(int line)
 
 } // namespace
 
+QString Rs485ValueName(int line)
+{
+    return QStringLiteral("RS485L%1").arg(line);
+}
+
+bool ReadRs485(const TConfigStore& store, int line)
+{
+    const QString name = Rs485ValueName(line);
+    return store.ValueExists(kPortParamKey, name) && store.ReadInteger(kPortParamKey, name) != 0;
+}
+
 std::optional<TPortParamValues> ReadPortParam(const TConfigStore& store)
 {
     if (!store.KeyExists(kPortParamKey))
@@ -33,6 +44,8 @@ std::optional<TPortParamValues> ReadPortParam(const TConfigStore& store)
     values.logWr = store.ReadBool(kPortParamKey, QStringLiteral("LogWr"));
     values.soundMode = store.ReadBool(kPortParamKey, QStringLiteral("SoundMode"));
     values.soundFileName = store.ReadString(kPortParamKey, QStringLiteral("SoundFileName"));
+    for (int line = 1; line <= kLines; ++line)
+        values.rs485[static_cast<size_t>(line - 1)] = ReadRs485(store, line);
     return values;
 }
 
@@ -48,6 +61,9 @@ void WritePortParam(TConfigStore& store, const TPortParamValues& values)
     store.WriteBool(kPortParamKey, QStringLiteral("LogWr"), values.logWr);
     store.WriteBool(kPortParamKey, QStringLiteral("SoundMode"), values.soundMode);
     store.WriteString(kPortParamKey, QStringLiteral("SoundFileName"), values.soundFileName);
+    for (int line = 1; line <= kLines; ++line)
+        store.WriteInteger(kPortParamKey, Rs485ValueName(line),
+                           values.rs485[static_cast<size_t>(line - 1)] ? 1 : 0);
     store.Flush();
 }
 

@@ -19,11 +19,18 @@ struct TPortParamValues {
     bool logWr = false;
     bool soundMode = false; // true: beeper
     QString soundFileName;
+    // Kernel RS-485 mode per line; a store without these values reads as off.
+    std::array<bool, 4> rs485 {false, false, false, false};
 };
 
 // Nothing when the key does not exist.
 std::optional<TPortParamValues> ReadPortParam(const TConfigStore& store);
-// Creates the key when missing and writes all twelve values, in the order of the key.
+// Creates the key when missing and writes all twelve values, in the order of the key,
+// then RS485L1 .. RS485L4.
 void WritePortParam(TConfigStore& store, const TPortParamValues& values);
+
+// "RS485L1" .. "RS485L4": dword, 0 = off. Never required: a missing value reads as off.
+QString Rs485ValueName(int line);
+bool ReadRs485(const TConfigStore& store, int line);
 
 } // namespace karvel

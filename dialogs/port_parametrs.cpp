@@ -19,6 +19,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace karvel {
 
 namespace {
@@ -55,6 +57,7 @@ TPortParametrs::TPortParametrs(QString storePath, QWidget* parent)
     ChooseSoundFile = [](QWidget* owner) {
         return QFileDialog::getOpenFileName(owner, QString(), QString(), SoundFileFilter());
     };
+    ListDevices = [] { return PortDevices(SystemSerialPorts()); };
 
     saveBtn_ = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
                                QStringLiteral("Сохранить"), this);
@@ -73,6 +76,7 @@ TPortParametrs::TPortParametrs(QString storePath, QWidget* parent)
     buttons->addWidget(cancelBtn_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(BuildLines());
+    layout->addWidget(BuildDevices());
     layout->addWidget(BuildOptions());
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -97,11 +101,18 @@ QWidget* TPortParametrs::BuildLines()
         speed->setCurrentIndex(-1);
         column->addWidget(new QLabel(QStringLiteral("Порт"), box));
         column->addWidget(port);
+        auto* rs485 = new QCheckBox(QStringLiteral("Режим RS-485"), box);
+        rs485->setObjectName(QStringLiteral("RS485L%1").arg(line));
+        rs485->setToolTip(QStringLiteral("Направление линии переключает драйвер порта: RTS "
+                                         "поднят на время передачи.\nДля адаптеров и портов "
+                                         "без автоматического переключения."));
         column->addWidget(new QLabel(QStringLiteral("Скорость"), box));
         column->addWidget(speed);
+        column->addWidget(rs485);
         row->addWidget(box);
         portL_[static_cast<size_t>(line - 1)] = port;
         speedL_[static_cast<size_t>(line - 1)] = speed;
+        rs485L_[static_cast<size_t>(line - 1)] = rs485;
     }
     return lines;
 }
@@ -140,12 +151,92 @@ QWidget* TPortParametrs::BuildOptions()
     return box;
 }
 
+QWidget* TPortParametrs::BuildDevices()
+{
+    auto* box = new QGroupBox(QStringLiteral("Устройства портов"), this);
+    linkPort_ = new QComboBox(box);
+    linkPort_->setObjectName(QStringLiteral("LinkPort"));
+    linkDevice_ = new QComboBox(box);
+    linkDevice_->setObjectName(QStringLiteral("LinkDevice"));
+    // Device names are long: the boxes keep a readable width, their lists and tooltips
+    // show the names whole.
+    linkPort_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    linkPort_->setMinimumContentsLength(22);
+    linkDevice_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    linkDevice_->setMinimumContentsLength(34);
+    linkBtn_ = new QPushButton(QStringLiteral("Связать"), box);
+    linkBtn_->setObjectName(QStringLiteral("LinkBtn"));
+    linkBtn_->setAutoDefault(false);
+    auto* refresh = new QPushButton(QStringLiteral("Обновить"), box);
+    refresh->setObjectName(QStringLiteral("RefreshBtn"));
+    refresh->setAutoDefault(false);
+    linkState_ = new QLabel(box);
+    linkState_->setObjectName(QStringLiteral("LinkState"));
+    linkState_->setWordWrap(true);
+    linkState_->hide(); // until a link is written
+    connect(linkBtn_, &QPushButton::clicked, this, &TPortParametrs::LinkBtnClick);
+    connect(refresh, &QPushButton::clicked, this, &TPortParametrs::RefreshDevices);
+
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(new QLabel(QStringLiteral("Порт"), box), 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Устройство"), box), 0, 1);
+    grid->addWidget(linkPort_, 1, 0);
+    grid->addWidget(linkDevice_, 1, 1);
+    grid->addWidget(linkBtn_, 1, 2);
+    grid->addWidget(refresh, 1, 3);
+    grid->addWidget(linkState_, 2, 0, 1, 4);
+    grid->setColumnStretch(1, 1);
+    ShowLinkTargets();
+    return box;
+}
+
+// Each port number with the device it stands for now.
+void TPortParametrs::ShowLinkTargets()
+{
+    const int chosen = std::max(linkPort_->currentIndex(), 0);
+    linkPort_->clear();
+    for (int n = 1; n <= kComPorts; ++n)
+        linkPort_->addItem(QStringLiteral("COM%1 → %2").arg(n).arg(PortDeviceText(n)), n);
+    linkPort_->setCurrentIndex(chosen);
+    linkPort_->setToolTip(linkPort_->currentText());
+}
+
+void TPortParametrs::RefreshDevices()
+{
+    linkDevice_->clear();
+    linkDevice_->addItem(QStringLiteral("встроенный порт (без ссылки)"), QString());
+    for (const TPortDevice& device : ListDevices ? ListDevices() : QList<TPortDevice> {}) {
+        linkDevice_->addItem(device.label, device.linkTarget);
+        linkDevice_->setItemData(linkDevice_->count() - 1, device.label, Qt::ToolTipRole);
+    }
+    linkDevice_->setCurrentIndex(linkDevice_->count() > 1 ? 1 : 0);
+    ShowLinkTargets();
+}
+
+void TPortParametrs::LinkBtnClick()
+{
+    const int number = linkPort_->currentData().toInt();
+    const QString target = linkDevice_->currentData().toString();
+    QString error;
+    if (!WritePortLink(number, target, error)) {
+        ShowMessage(this, error);
+        return;
+    }
+    ShowLinkTargets();
+    linkState_->show();
+    linkState_->setText(QStringLiteral("COM%1 → %2. Линии возьмут устройство при следующем запуске "
+                                       "(после «Сохранить»).")
+                            .arg(number)
+                            .arg(PortDeviceText(number)));
+}
+
 bool TPortParametrs::ShowData()
 {
     try {
         const TConfigStore store(storePath_);
         if (const auto values = ReadPortParam(store))
             Show(*values);
+        RefreshDevices();
         return true;
     } catch (const TStepError& error) {
         ShowMessage(this, error.text());
@@ -159,6 +250,7 @@ void TPortParametrs::Show(const TPortParamValues& values)
         // A stored position outside the list chooses no entry.
         portL_[i]->setCurrentIndex(values.port[i] < portL_[i]->count() ? values.port[i] : -1);
         speedL_[i]->setCurrentIndex(values.speed[i] < speedL_[i]->count() ? values.speed[i] : -1);
+        rs485L_[i]->setChecked(values.rs485[i]);
     }
     checkBox1_->setChecked(values.soundStop);
     checkBox2_->setChecked(values.logWr);
@@ -192,6 +284,7 @@ TPortParamValues TPortParametrs::FromControls() const
     for (size_t i = 0; i < 4; ++i) {
         values.port[i] = portL_[i]->currentIndex();
         values.speed[i] = speedL_[i]->currentIndex();
+        values.rs485[i] = rs485L_[i]->isChecked();
     }
     values.soundStop = checkBox1_->isChecked();
     values.logWr = checkBox2_->isChecked();

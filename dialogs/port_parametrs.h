@@ -1,8 +1,11 @@
 #pragma once
-// The communication parameters window: port and speed of each line, the alarm options and
-// the work log option. "Сохранить" writes them all and closes with OK, after which the
-// main window reloads; "Отмена" closes with Cancel.
+// The communication parameters window: port, speed and RS-485 mode of each line, the
+// alarm options and the work log option. "Сохранить" writes them all and closes with OK,
+// after which the main window reloads; "Отмена" closes with Cancel. Below the lines the
+// operator links a port number to one of the serial devices present ("Связать" writes the
+// link at once; the lines use it from their next start).
 
+#include "port_links.h"
 #include "port_param_store.h"
 
 #include <QDialog>
@@ -12,6 +15,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -32,6 +36,12 @@ public:
     void SaveBtnClick();
     void CheckBox1Click();
     void Button1Click();
+    void LinkBtnClick();
+    // Fills the device list again from the ports present.
+    void RefreshDevices();
+
+    // The serial ports present; replaceable so that tests offer their own.
+    std::function<QList<TPortDevice>()> ListDevices;
 
     // The file choice dialog; returns the chosen path, empty when cancelled. Replaceable
     // so that tests choose without a file dialog.
@@ -41,6 +51,11 @@ public:
 
     QComboBox* PortL(int line) const { return portL_.at(static_cast<size_t>(line - 1)); }
     QComboBox* SpeedL(int line) const { return speedL_.at(static_cast<size_t>(line - 1)); }
+    QCheckBox* Rs485L(int line) const { return rs485L_.at(static_cast<size_t>(line - 1)); }
+    QComboBox* LinkPort() const { return linkPort_; }
+    QComboBox* LinkDevice() const { return linkDevice_; }
+    QPushButton* LinkButton() const { return linkBtn_; }
+    QLabel* LinkState() const { return linkState_; }
     QCheckBox* CheckBox1() const { return checkBox1_; }
     QCheckBox* CheckBox2() const { return checkBox2_; }
     QRadioButton* RadioButton1() const { return radio1_; }
@@ -53,11 +68,18 @@ public:
 private:
     QWidget* BuildLines();
     QWidget* BuildOptions();
+    QWidget* BuildDevices();
+    void ShowLinkTargets();
     void Show(const TPortParamValues& values);
 
     QString storePath_;
     std::array<QComboBox*, 4> portL_ {};
     std::array<QComboBox*, 4> speedL_ {};
+    std::array<QCheckBox*, 4> rs485L_ {};
+    QComboBox* linkPort_ = nullptr;
+    QComboBox* linkDevice_ = nullptr;
+    QPushButton* linkBtn_ = nullptr;
+    QLabel* linkState_ = nullptr;
     QCheckBox* checkBox1_ = nullptr;
     QCheckBox* checkBox2_ = nullptr;
     QRadioButton* radio1_ = nullptr;

@@ -44,6 +44,13 @@ TLinePoller::TLinePoller(const TLineTraits& traits, const TLineList& list,
     framing_.OnNewPacketRead = [this](const uint8_t* value, uint8_t colByte, bool findMail) {
         PollStep(value, colByte, findMail);
     };
+    port_.OnPortLost = [this] { PortLost(); };
+    port_.OnPortBack = [this] { PortBack(); };
+    lostSilence_.setInterval(static_cast<int>(port_.TimeReceiveByte()));
+    connect(&lostSilence_, &QTimer::timeout, this, [this] {
+        static constexpr uint8_t kNothing[TComVistam::kBufferSize] = {};
+        PollStep(kNothing, 0, false);
+    });
     alarm_.setSingleShot(true);
     alarm_.setTimerType(Qt::PreciseTimer);
     alarm_.setInterval(kAlarmDelayMs);
@@ -94,6 +101,7 @@ bool TLinePoller::Prepare()
         return true; // no communication parameters yet: an empty window, nothing polled
     port_.SetComNumber(setting.port + 1);
     port_.ComProp().SetBaudRate(setting.speed == 0 ? TBaudRate::br9600 : TBaudRate::br19200);
+    port_.SetRs485(setting.rs485);
     if (list_.empty())
         return true;
     for (const auto& terminal : list_)
@@ -105,16 +113,45 @@ bool TLinePoller::Prepare()
         SendCurrentRequest();
         port_.SetReadActive(true);
     } else {
-        view_.ShowMessage(traits_.portMessage);
+        // The line's own message, and under it what the system said about the device.
+        std::string message = traits_.portMessage;
+        if (!port_.LastError().isEmpty())
+            message += "\n" + port_.LastError().toStdString();
+        view_.ShowMessage(message);
     }
     return true;
 }
 
 void TLinePoller::Stoping()
 {
-    if (port_.Connected())
-        port_.Close();
+    lostSilence_.stop();
+    port_.Close(); // also ends the wait for a lost device
     QThread::msleep(static_cast<unsigned long>(stopWaitMs_));
+}
+
+void TLinePoller::PortLost()
+{
+    framing_.ClearMessage();
+    view_.ShowPortState(QStringLiteral("Порт %1 потерян (%2), попытка открыть каждую секунду")
+                            .arg(port_.GetComName(false), port_.DevicePath())
+                            .toStdString());
+    if (!list_.empty())
+        lostSilence_.start();
+}
+
+void TLinePoller::PortBack()
+{
+    lostSilence_.stop();
+    framing_.ClearMessage();
+    view_.ShowPortState(QStringLiteral("Порт %1 снова открыт (%2)")
+                            .arg(port_.GetComName(false), port_.DevicePath())
+                            .toStdString());
+    if (list_.empty())
+        return;
+    if (pollPosition_ >= list_.size())
+        pollPosition_ = 0;
+    SendCurrentRequest();
+    port_.SetReadActive(true);
 }
 
 void TLinePoller::SendCurrentRequest()

@@ -36,6 +36,7 @@ struct TLinePortSetting {
     int port = 0; // position in COM1..COM9, counted from 0
     int speed = 0; // 0: 9600 bit/s, anything else 19200 bit/s
     std::string error;
+    bool rs485 = false; // kernel RS-485 mode for the line's port
 };
 class TLineSettingsSource {
 public:
@@ -55,6 +56,8 @@ public:
     virtual void SetGroupCaption(const std::string& caption) = 0;
     virtual void ShowModelMenus(bool kr100) = 0;
     virtual void ShowMessage(const std::string& text) = 0; // modal
+    // The port's state when it changes by itself (its device lost and back); not modal.
+    virtual void ShowPortState(const std::string& /*text*/) { }
     virtual void ShowWindow() = 0;
     virtual TSlotDisplay* Display() = 0; // the controls the selected terminal writes into
 };
@@ -116,6 +119,8 @@ public:
 private:
     bool Prepare();
     void SendCurrentRequest();
+    void PortLost();
+    void PortBack();
     void BindTerminals();
     void AlarmTimeout();
     void SetTabState(size_t index, uint8_t state);
@@ -127,6 +132,9 @@ private:
     TComPort port_;
     TComVistam framing_;
     QTimer alarm_;
+    // While the port's device is lost: the line's silence, one wait slice per exchange,
+    // so that the terminals' loss is seen and logged as for a silent line.
+    QTimer lostSilence_;
     uint16_t pollPosition_ = 0;
     uint64_t exchanges_ = 0;
     int stopWaitMs_ = kStopWaitMs;

@@ -232,6 +232,11 @@ bool TFormLine::Kr200MenuVisible() const
     return kr200Menu_->menuAction()->isVisible();
 }
 
+void TFormLine::ShowPortState(const std::string& text)
+{
+    SetStatusText(QString::fromStdString(text));
+}
+
 void TFormLine::SetStatusText(const QString& text)
 {
     status_->setText(text);

@@ -61,6 +61,7 @@ public:
     void SetGroupCaption(const std::string& caption) override;
     void ShowModelMenus(bool kr100) override;
     void ShowMessage(const std::string& text) override;
+    void ShowPortState(const std::string& text) override;
     void ShowWindow() override;
     TSlotDisplay* Display() override { return this; }
 

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6dbus6
+  qt6-base-dev qt6-base-dev-tools libqt6dbus6 qt6-serialport-dev
   libgtest-dev libgmock-dev
   dbus dbus-bin python3 python3-dbus python3-gi
   xvfb xauth x11-apps imagemagick fonts-dejavu-core

@@ -17,9 +17,9 @@ namespace {
 
 void Print(const char* mode, const TRunResult& r)
 {
-    std::printf("%-12s %-10s %7d %6d %10.1f %12.1f %12.1f %6d %6d\n", mode, r.name.c_str(),
+    std::printf("%-12s %-10s %7d %6d %10.1f %12.1f %12.1f %8.1f %6d %6d\n", mode, r.name.c_str(),
                 r.exchanges, r.failed, r.PerSecond(), r.CpuUsPerExchange(),
-                r.SlaveCpuUsPerExchange(), r.requestBytes, r.answerBytes);
+                r.SlaveCpuUsPerExchange(), r.SwitchesPerExchange(), r.requestBytes, r.answerBytes);
 }
 
 void Ratio(const char* mode, const TRunResult& k, const TRunResult& m)
@@ -48,8 +48,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir work;
     std::printf("%d exchanges each; paced at %d bit/s, 10 bits per byte\n", exchanges, baud);
-    std::printf("%-12s %-10s %7s %6s %10s %12s %12s %6s %6s\n", "mode", "side", "answers", "failed",
-                "exch/s", "CPU us/exch", "slave us/ex", "req B", "ans B");
+    std::printf("%-12s %-10s %7s %6s %10s %12s %12s %8s %6s %6s\n", "mode", "side", "answers",
+                "failed", "exch/s", "CPU us/exch", "slave us/ex", "csw/exch", "req B", "ans B");
     bool ok = true;
     for (const bool paced : {false, true}) {
         const char* mode = paced ? "paced" : "unpaced";

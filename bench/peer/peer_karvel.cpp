@@ -69,6 +69,7 @@ TRunResult RunKarvel(const QString& workDir, int exchanges, bool paced, int baud
     loop.exec();
     result.wallS = clock.WallS();
     result.cpuS = clock.CpuS();
+    result.switches = clock.Switches();
     framing.OnNewPacketRead = nullptr;
     port.Close();
     sim.Stop();

@@ -97,6 +97,7 @@ TRunResult RunModbus(int exchanges, bool paced, int baud)
         }
         result.wallS = clock.WallS();
         result.cpuS = clock.CpuS();
+        result.switches = clock.Switches();
         result.requestBytes = 8;
         result.answerBytes = 5 + 2 * kRegisters;
         modbus_close(ctx);

@@ -22,9 +22,22 @@ double Cpu(int who = RUSAGE_SELF)
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+long SwitchCount()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw + usage.ru_nivcsw;
+}
+
 } // namespace
 
-TStopwatch::TStopwatch() : wall0_(Now()), cpu0_(Cpu()), child0_(Cpu(RUSAGE_CHILDREN)) { }
+TStopwatch::TStopwatch()
+    : wall0_(Now()), cpu0_(Cpu()), child0_(Cpu(RUSAGE_CHILDREN)), switches0_(SwitchCount())
+{ }
+long TStopwatch::Switches() const
+{
+    return SwitchCount() - switches0_;
+}
 double TStopwatch::WallS() const
 {
     return Now() - wall0_;

@@ -9,6 +9,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -379,6 +381,68 @@ TEST_F(PortParams, AKeyLackingAValueIsReportedAndTheWindowNotShown)
     AnswerMessage(&message);
     EXPECT_FALSE(window.Run());
     EXPECT_TRUE(message.contains("PortL2")) << message.toStdString();
+}
+
+TEST_F(PortParams, RS485ModeIsStoredPerLineAndAStoreWithoutItReadsAsOff)
+{
+    {
+        // A store written before the mode existed: the twelve values only.
+        TConfigStore store(path);
+        TPortParamValues older;
+        older.port = {0, 1, 2, 3};
+        for (const auto& [name, value] :
+             std::initializer_list<std::pair<const char*, int>> {{"PortL1", 0},
+                                                                 {"PortL2", 1},
+                                                                 {"PortL3", 2},
+                                                                 {"PortL4", 3},
+                                                                 {"SpeedL1", 1},
+                                                                 {"SpeedL2", 1},
+                                                                 {"SpeedL3", 1},
+                                                                 {"SpeedL4", 1}})
+            store.WriteInteger(kPortParamKey, name, value);
+        store.WriteBool(kPortParamKey, "SoundStop", false);
+        store.WriteBool(kPortParamKey, "LogWr", false);
+        store.WriteBool(kPortParamKey, "SoundMode", false);
+        store.WriteString(kPortParamKey, "SoundFileName", "");
+        store.Flush();
+    }
+    EXPECT_TRUE(RunWith([&] {
+        for (int line = 1; line <= 4; ++line)
+            EXPECT_FALSE(window.Rs485L(line)->isChecked()) << line;
+        window.Rs485L(3)->setChecked(true);
+        window.SaveButton()->click();
+    }));
+    const TConfigStore store = Store();
+    for (int line = 1; line <= 4; ++line)
+        EXPECT_EQ(store.ReadInteger(kPortParamKey, QString("RS485L%1").arg(line)),
+                  line == 3 ? 1 : 0);
+
+    TPortParametrs again(path);
+    ASSERT_TRUE(again.ShowData());
+    EXPECT_TRUE(again.Rs485L(3)->isChecked());
+    EXPECT_FALSE(again.Rs485L(1)->isChecked());
+}
+
+TEST_F(PortParams, TheChosenDeviceIsLinkedToThePortNumber)
+{
+    const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    const QString device = dir.filePath("adapter"); // stands for /dev/serial/by-id/...
+    window.ListDevices = [&] {
+        return QList<TPortDevice> {{device, "usb-Maker_Adapter (Maker, № 42)"}};
+    };
+    ASSERT_TRUE(window.ShowData());
+    EXPECT_EQ(window.LinkDevice()->count(), 2) << "the on-board choice and the one device";
+    EXPECT_EQ(window.LinkDevice()->currentText(), "usb-Maker_Adapter (Maker, № 42)");
+    EXPECT_EQ(window.LinkPort()->itemText(2), "COM3 → /dev/ttyS2");
+    window.LinkPort()->setCurrentIndex(2);
+    window.LinkButton()->click();
+
+    EXPECT_EQ(QFileInfo(dir.filePath("Vistam/dosdevices/com3")).symLinkTarget(), device);
+    EXPECT_EQ(window.LinkPort()->itemText(2), "COM3 → " + device);
+    EXPECT_TRUE(window.LinkState()->text().startsWith("COM3 → " + device))
+        << window.LinkState()->text().toStdString();
+    qputenv("XDG_CONFIG_HOME", previous);
 }
 
 } // namespace

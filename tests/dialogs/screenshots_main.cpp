@@ -57,6 +57,7 @@ void WriteSampleStore(const QString& path)
     values.soundMode = false;
     values.soundFileName = "/home/operator/Сигналы/alarm.wav";
     values.logWr = true;
+    values.rs485 = {false, true, false, false};
     WritePortParam(store, values);
     store.Flush();
 }
@@ -95,7 +96,21 @@ int main(int argc, char** argv)
     editor.ShowData();
     Save(editor, out + "/line-editor.png");
 
+    // COM1 linked to an adapter by its stable name; the device list as a machine with two
+    // adapters plugged in shows it.
+    const QString adapter = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZ3Q1-if00-port0";
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    QString error;
+    WritePortLink(1, adapter, error);
     TPortParametrs ports(storePath);
+    ports.ListDevices = [adapter] {
+        return QList<TPortDevice> {
+            {adapter,
+             "usb-FTDI_FT232R_USB_UART_A10KZ3Q1-if00-port0 (FTDI, № A10KZ3Q1, /dev/ttyUSB0)"},
+            {"/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0",
+             "usb-1a86_USB_Serial-if00-port0 (QinHeng Electronics, /dev/ttyUSB1)"},
+            {"/dev/ttyS0", "/dev/ttyS0"}};
+    };
     ports.ShowData();
     Save(ports, out + "/port-params.png");
     return 0;

@@ -118,6 +118,35 @@ TEST_F(LineEndToEnd, ASilentTerminalIsLostOnceAndFoundAgain)
     EXPECT_EQ(Terminal(1).ErrorCount, 0);
 }
 
+// An adapter pulled and plugged back: the simulator's pseudo-terminal closes and a new one
+// appears under the same link. The line says the port is lost, its terminal is lost as on
+// a silent line, and polling comes back by itself with the new device.
+TEST_F(LineEndToEnd, ADeviceReplacedUnderItsLinkIsPolledAgain)
+{
+    StartLine({5}, {"--delay-ms", "0"});
+    ASSERT_TRUE(WaitUntil([&] { return Terminal(0).Connect; }, 5000));
+
+    sim.Stop();
+    ASSERT_TRUE(WaitUntil([&] { return poller.Port().Lost(); }, 5000));
+    ASSERT_FALSE(view.portStates.empty());
+    EXPECT_NE(view.portStates.back().find("COM1"), std::string::npos) << view.portStates.back();
+    ASSERT_TRUE(WaitUntil([&] { return !Terminal(0).Connect; }, 10000))
+        << "nineteen silent exchanges, one wait slice each";
+
+    SimProcess second;
+    ASSERT_TRUE(second.Start(home.path() + "/Vistam/dosdevices/com1", home.path(),
+                             {"--terminal", "5:KR200:Продукт 5", "--delay-ms", "0"}));
+    const uint64_t before = poller.Exchanges();
+    ASSERT_TRUE(WaitUntil([&] { return Terminal(0).Connect; }, 5000))
+        << "polling resumes within 5 s of the device's return";
+    EXPECT_TRUE(poller.Port().Connected());
+    EXPECT_FALSE(poller.Port().Lost());
+    EXPECT_GT(poller.Exchanges(), before);
+    EXPECT_NE(view.portStates.back().find("снова открыт"), std::string::npos)
+        << view.portStates.back();
+    EXPECT_TRUE(view.messages.empty()) << "no modal message for a device that comes and goes";
+}
+
 TEST_F(LineEndToEnd, ACommandReachesItsTerminalAndAStopArmsTheAlarm)
 {
     StartLine({5, 6}, {"--cycle-ms", "300", "--verbose"});

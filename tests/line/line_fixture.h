@@ -37,6 +37,7 @@ public:
     void SetGroupCaption(const std::string& caption) override { groupCaption = caption; }
     void ShowModelMenus(bool kr100) override { menusKr100 = kr100 ? 1 : 0; }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowPortState(const std::string& text) override { portStates.push_back(text); }
     void ShowWindow() override { shown = true; }
     TSlotDisplay* Display() override { return &display; }
 
@@ -46,6 +47,7 @@ public:
     std::string groupCaption;
     int menusKr100 = -1;
     std::vector<std::string> messages;
+    std::vector<std::string> portStates;
     bool shown = false;
     RecordingDisplay display;
 };

@@ -66,8 +66,13 @@ TEST_F(LinePollerTest, APortThatDoesNotOpenShowsTheLineMessage)
     AddTerminals({5, 6});
     poller.Init();
     EXPECT_EQ(view.tabs, (std::vector<std::string> {"Продукт 5", "Продукт 6"}));
-    EXPECT_EQ(view.messages,
-              std::vector<std::string> {"ОШИБКА!!!! ПОРТ ЛИНИИ 1 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!"});
+    ASSERT_EQ(view.messages.size(), 1u);
+    // The line's message, then the device and the reason.
+    EXPECT_EQ(view.messages[0].rfind("ОШИБКА!!!! ПОРТ ЛИНИИ 1 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!\n", 0),
+              0u)
+        << view.messages[0];
+    EXPECT_NE(view.messages[0].find(poller.Port().DevicePath().toStdString()), std::string::npos)
+        << view.messages[0];
     EXPECT_TRUE(view.shown);
     EXPECT_EQ(poller.Port().ComNumber(), 1);
 }

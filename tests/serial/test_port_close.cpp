@@ -54,14 +54,14 @@ protected:
         port->SetTimeReceiveByte(30);
     }
 
-    // Waits (without running the event loop) until the reader has taken `taken` of the
-    // bytes sent and left the rest queued: it is then blocked handing a byte over.
-    void WaitReaderTook(uint32_t queuedLeft)
+    // Waits (without running the event loop) until the reader has read every byte sent:
+    // it is then blocked handing the burst over.
+    void WaitReaderTookAll()
     {
         uint32_t errors = 0;
-        for (int i = 0; i < 300 && port->GetState(errors).cbInQue != queuedLeft; ++i)
+        for (int i = 0; i < 300 && port->GetState(errors).cbInQue != 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_EQ(port->GetState(errors).cbInQue, queuedLeft);
+        ASSERT_EQ(port->GetState(errors).cbInQue, 0u);
     }
 
     test::PortLinks links;
@@ -76,7 +76,7 @@ TEST_F(ComPortClose, CloseWhileTheMainThreadHasNotTakenAByte)
     ASSERT_TRUE(port->Connect());
     port->SetReadActive(true);
     pty.Send({1, 2, 3});
-    WaitReaderTook(2); // one byte read, its hand-over waiting for the event loop
+    WaitReaderTookAll(); // the burst read, its hand-over waiting for the event loop
     {
         Watchdog watchdog(10);
         port->Close();
@@ -128,7 +128,7 @@ TEST_F(ComPortClose, DestroyRightAfterClose)
     ASSERT_TRUE(port->Connect());
     port->SetReadActive(true);
     pty.Send({1, 2, 3});
-    WaitReaderTook(2);
+    WaitReaderTookAll();
     {
         Watchdog watchdog(10);
         port->Close();
@@ -157,7 +157,7 @@ TEST_F(ComPortClose, HeldReaderWithAWaitingByteClosesToo)
     ASSERT_TRUE(port->Connect());
     port->SetReadActive(true);
     pty.Send({1, 2});
-    WaitReaderTook(1);
+    WaitReaderTookAll();
     port->SetReadActive(false);
     PumpFor(100);
     EXPECT_EQ(deliveries, 0) << "a held port delivers nothing, not even a byte already read";
