@@ -12,6 +12,7 @@ packages=(
   clang clang-format libclang-rt-14-dev libmodbus-dev file
   qt6-multimedia-dev libfluidsynth-dev fluid-soundfont-gm fonts-liberation
   libsqlite3-dev sqlite3
+  qt6-charts-dev libqt6opengl6-dev
 )
 
 missing=()
