@@ -1,9 +1,9 @@
 #include "report_chart.h"
 
+#include "group_index.h"
 #include "sqlite_db.h"
 
 #include <algorithm>
-#include <map>
 
 namespace karvel::report {
 
@@ -49,42 +49,23 @@ std::optional<TChartData> QueryChart(TSqliteDb& db, const TReportPeriod& period,
     if (!query.Valid())
         return std::nullopt;
     query.Bind(1, period.fromMs).Bind(2, period.toMs);
-    std::map<std::string, std::vector<double>, std::less<>> byName;
-    std::map<int, std::vector<double>> byLine;
+    TGroupIndex groups(byProduct);
+    std::vector<std::vector<double>> weights;
     TBucketIndex bucketOf(chart.edges);
-    // The series of the last row: consecutive changes are often of one product.
-    std::vector<double>* last = nullptr;
-    std::string lastName;
-    int lastLine = -1;
     while (query.Step()) {
         const size_t bucket = bucketOf.Of(query.Int(0));
-        if (byProduct) {
-            const std::string_view name = query.TextView(1);
-            if (!last || name != lastName) {
-                auto it = byName.find(name);
-                if (it == byName.end())
-                    it = byName.emplace(std::string(name), std::vector<double>(buckets)).first;
-                last = &it->second;
-                lastName.assign(name);
-            }
-        } else {
-            const int line = static_cast<int>(query.Int(1));
-            if (!last || line != lastLine) {
-                auto [it, added] = byLine.try_emplace(line);
-                if (added)
-                    it->second.assign(buckets, 0.0);
-                last = &it->second;
-                lastLine = line;
-            }
-        }
-        (*last)[bucket] += query.Double(2);
+        const size_t series = byProduct ? groups.Of(0, 0, query.TextView(1))
+                                        : groups.Of(static_cast<int>(query.Int(1)), 0, {});
+        if (series == weights.size())
+            weights.emplace_back(buckets, 0.0);
+        weights[series][bucket] += query.Double(2);
     }
     if (query.Failed())
         return std::nullopt;
-    for (auto& [name, weights] : byName)
-        chart.series.push_back({0, name, std::move(weights)});
-    for (auto& [line, weights] : byLine)
-        chart.series.push_back({line, {}, std::move(weights)});
+    for (const size_t index : groups.Sorted()) {
+        const TGroupId& id = groups.Groups()[index];
+        chart.series.push_back({id.line, id.product, std::move(weights[index])});
+    }
     return chart;
 }
 

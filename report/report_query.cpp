@@ -1,38 +1,23 @@
 #include "report_query.h"
 
+#include "group_index.h"
 #include "sqlite_db.h"
+
+#include <algorithm>
+#include <utility>
 
 namespace karvel::report {
 
 namespace {
 
-// Summed in the database: a month of a busy plant is a few hundred thousand changes, and
-// only the groups cross into the program.
-const char* GroupSql(TGrouping grouping)
-{
-    switch (grouping) {
-    case TGrouping::Line:
-        return "c.line, 0, ''";
-    case TGrouping::Terminal:
-        return "c.line, c.net_num, ''";
-    case TGrouping::Product:
-        return "0, 0, c.product";
-    }
-    return "";
-}
-
-std::string ReportSql(TGrouping grouping)
-{
-    const std::string group = GroupSql(grouping);
-    return "SELECT " + group +
-        ", total(c.count_d), count(*),"
-        " count(d.state = 0 OR NULL), count(d.state = 1 OR NULL),"
-        " count(d.state = 2 OR NULL), count(d.state = 3 OR NULL)"
-        " FROM changes c LEFT JOIN deliveries d ON d.seq = c.seq AND d.sink = ?3"
-        " WHERE c.booked_at_ms >= ?1 AND c.booked_at_ms < ?2"
-        " GROUP BY " +
-        group;
-}
+// Two sequential reads instead of one lookup per change: the changes of the period in
+// time order (the covering index holds every column needed), then the deliveries of their
+// sequence range to the sink from the small delivery index, matched by sequence number.
+// The lookups made a month's report of a busy plant three times slower.
+constexpr const char* kChangesSql = "SELECT seq, line, net_num, product, count_d FROM changes"
+                                    " WHERE booked_at_ms >= ?1 AND booked_at_ms < ?2";
+constexpr const char* kDeliveriesSql = "SELECT seq, state FROM deliveries"
+                                       " WHERE sink = ?1 AND state = ?2 AND seq BETWEEN ?3 AND ?4";
 
 void AddTo(TReportRow& total, const TReportRow& row)
 {
@@ -47,25 +32,65 @@ void AddTo(TReportRow& total, const TReportRow& row)
 std::optional<TReportTable> QueryReport(TSqliteDb& db, const TReportPeriod& period,
                                         TGrouping grouping, const std::string& sink)
 {
-    TSqliteStatement query(db, ReportSql(grouping));
-    if (!query.Valid())
+    TSqliteStatement changes(db, kChangesSql);
+    if (!changes.Valid())
         return std::nullopt;
-    query.Bind(1, period.fromMs).Bind(2, period.toMs).Bind(3, std::string_view(sink));
-    TReportTable table;
-    while (query.Step()) {
-        TReportRow row;
-        row.line = static_cast<int>(query.Int(0));
-        row.netNum = static_cast<int>(query.Int(1));
-        row.product = query.Text(2);
-        row.weight = query.Double(3);
-        row.bookings = query.Int(4);
-        for (int state = 0; state < 4; ++state)
-            row.states[static_cast<size_t>(state)] = query.Int(5 + state);
-        AddTo(table.total, row);
-        table.rows.push_back(std::move(row));
+    changes.Bind(1, period.fromMs).Bind(2, period.toMs);
+
+    const bool byProduct = grouping == TGrouping::Product;
+    TGroupIndex groups(byProduct);
+    std::vector<TReportRow> rows;
+    std::vector<std::pair<int64_t, uint32_t>> seqRow; // sequence -> row index
+    while (changes.Step()) {
+        const int line = byProduct ? 0 : static_cast<int>(changes.Int(1));
+        const int netNum = grouping == TGrouping::Terminal ? static_cast<int>(changes.Int(2)) : 0;
+        const size_t at =
+            groups.Of(line, netNum, byProduct ? changes.TextView(3) : std::string_view());
+        if (at == rows.size()) {
+            const TGroupId& id = groups.Groups()[at];
+            rows.push_back({id.line, id.netNum, id.product, 0, 0, {}});
+        }
+        TReportRow& row = rows[at];
+        row.weight += changes.Double(4);
+        ++row.bookings;
+        seqRow.emplace_back(changes.Int(0), static_cast<uint32_t>(at));
     }
-    if (query.Failed())
+    if (changes.Failed())
         return std::nullopt;
+
+    if (!seqRow.empty()) {
+        // Sequence numbers mostly grow with the booking time: this sort has little to do.
+        std::sort(seqRow.begin(), seqRow.end());
+        TSqliteStatement deliveries(db, kDeliveriesSql);
+        if (!deliveries.Valid())
+            return std::nullopt;
+        for (int state = 0; state < 4; ++state) {
+            deliveries.Bind(1, std::string_view(sink))
+                .Bind(2, static_cast<int64_t>(state))
+                .Bind(3, seqRow.front().first)
+                .Bind(4, seqRow.back().first);
+            auto at = seqRow.begin();
+            while (deliveries.Step()) {
+                const int64_t seq = deliveries.Int(0);
+                at = std::lower_bound(at, seqRow.end(), std::make_pair(seq, uint32_t {0}));
+                if (at == seqRow.end())
+                    break;
+                if (at->first == seq) // else booked outside the period (a clock set back)
+                    ++rows[at->second].states[static_cast<size_t>(state)];
+            }
+            if (deliveries.Failed())
+                return std::nullopt;
+            deliveries.Reset();
+        }
+    }
+
+    // Rows in line, terminal or product order.
+    TReportTable table;
+    table.rows.reserve(rows.size());
+    for (const size_t index : groups.Sorted()) {
+        AddTo(table.total, rows[index]);
+        table.rows.push_back(std::move(rows[index]));
+    }
     return table;
 }
 
