@@ -42,6 +42,16 @@ QTableWidgetItem* NumberItem(const QString& text)
     return item;
 }
 
+// Ticks on whole steps of buckets (1, 2, 3, 4, 6, 12, 24...), at most eight steps, so
+// that the time texts fit.
+int TickCount(int buckets)
+{
+    for (int step : {1, 2, 3, 4, 6, 12, 24, 48, 7, 14, 28, 30, 60, 90, 120})
+        if (buckets % step == 0 && buckets / step <= 8)
+            return buckets / step + 1;
+    return 7;
+}
+
 // The series a table row belongs to: its line's, or its product's.
 int SeriesOfRow(const TReportResult& result, int row)
 {
@@ -149,6 +159,8 @@ void TReportForm::BuildControls()
     splitter->addWidget(chartView_);
     splitter->setStretchFactor(0, 2);
     splitter->setStretchFactor(1, 3);
+    splitter->setSizes({200, 300}); // the chart gets the larger part from the start
+    chartView_->setMinimumHeight(220);
 
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("StatusText"));
@@ -306,7 +318,11 @@ void TReportForm::FillChart()
     chart_->setTitle(daily ? QStringLiteral("Учтённый вес по суткам, кг")
                            : QStringLiteral("Учтённый вес по часам, кг"));
     auto* timeAxis = new QDateTimeAxis;
-    timeAxis->setFormat(daily ? QStringLiteral("dd.MM") : QStringLiteral("dd.MM HH:mm"));
+    const bool withinADay =
+        data.edges.size() < 2 || data.edges.back() - data.edges.front() <= 25LL * 3600 * 1000;
+    timeAxis->setFormat(daily            ? QStringLiteral("dd.MM")
+                            : withinADay ? QStringLiteral("HH:mm")
+                                         : QStringLiteral("dd.MM HH:mm"));
     auto* weightAxis = new QValueAxis;
     weightAxis->setLabelFormat(QStringLiteral("%.0f"));
     chart_->addAxis(timeAxis, Qt::AlignBottom);
@@ -318,7 +334,9 @@ void TReportForm::FillChart()
         QList<QPointF> points;
         points.reserve(static_cast<qsizetype>(figures.weights.size()));
         for (size_t i = 0; i < figures.weights.size(); ++i) {
-            points.append(QPointF(static_cast<double>(data.edges[i]), figures.weights[i]));
+            // Each hour's (or day's) weight stands in the middle of its hour.
+            const double middle = static_cast<double>(data.edges[i] + data.edges[i + 1]) / 2;
+            points.append(QPointF(middle, figures.weights[i]));
             top = std::max(top, figures.weights[i]);
         }
         series->replace(points);
@@ -327,9 +345,9 @@ void TReportForm::FillChart()
         series->attachAxis(weightAxis);
     }
     if (data.edges.size() >= 2) {
-        timeAxis->setRange(
-            QDateTime::fromMSecsSinceEpoch(data.edges.front(), options_.zone),
-            QDateTime::fromMSecsSinceEpoch(data.edges[data.edges.size() - 2], options_.zone));
+        timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(data.edges.front(), options_.zone),
+                           QDateTime::fromMSecsSinceEpoch(data.edges.back(), options_.zone));
+        timeAxis->setTickCount(TickCount(static_cast<int>(data.edges.size()) - 1));
     }
     weightAxis->setRange(0, top > 0 ? top * 1.1 : 1);
     weightAxis->applyNiceNumbers();

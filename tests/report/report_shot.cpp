@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <random>
 
 using namespace karvel;
@@ -18,6 +19,9 @@ using namespace karvel::report;
 
 int main(int argc, char** argv)
 {
+    // The chart's time axis speaks the machine's local time: make it the plant's.
+    qputenv("TZ", "Europe/Moscow");
+    tzset();
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fputs("usage: karvel_report_shot FILE.png\n", stderr);
@@ -26,7 +30,7 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString ledgerPath = dir.filePath(QStringLiteral("ledger.db"));
     const QTimeZone zone("Europe/Moscow");
-    const QDateTime now(QDate(2026, 12, 10), QTime(14, 30), zone);
+    const QDateTime now(QDate(2026, 12, 10), QTime(14, 0), zone);
     {
         testing::TLedgerRows ledger(ledgerPath.toStdString());
         const char* products[] = {"Пшеница", "Ячмень", "Кукуруза", "Комбикорм"};
@@ -64,7 +68,8 @@ int main(int argc, char** argv)
     TReportForm form(options);
     form.resize(980, 700);
     form.SetGrouping(TGrouping::Product);
-    form.ShowReport();
+    form.show();
+    form.SetRange(now.addDays(-3), now);
     test::WaitUntil([&] { return !form.Busy(); }, 30000);
     form.findChild<QTableWidget*>(QStringLiteral("ReportGrid"))->selectRow(0);
     test::RunFor(300);
