@@ -1,5 +1,6 @@
 #include "report_worker.h"
 
+#include "report_scan.h"
 #include "sqlite_db.h"
 
 #include <QElapsedTimer>
@@ -87,22 +88,19 @@ void TReportWorker::Compute(const TReportRequest& request)
         emit Computed(result);
         return;
     }
-    // One read transaction: the table and the chart see the same bookings.
     db_->Exec("BEGIN");
-    auto table = QueryReport(*db_, request.period, request.grouping, request.sink);
-    std::optional<TChartData> chart;
-    if (table)
-        chart = QueryChart(*db_, request.period, request.grouping, request.zone);
+    auto both =
+        QueryReportAndChart(*db_, request.period, request.grouping, request.sink, request.zone);
     db_->Exec("COMMIT");
     if (request.id < latestId_.load())
         return; // superseded: nobody waits for it
-    if (!table || !chart) {
+    if (!both) {
         result.error = LedgerErrorText(QString::fromStdString(ledgerPath_),
                                        QString::fromStdString(db_->LastError()));
     } else {
         result.ok = true;
-        result.table = std::move(*table);
-        result.chart = std::move(*chart);
+        result.table = std::move(both->table);
+        result.chart = std::move(both->chart);
     }
     result.elapsedMs = timer.elapsed();
     emit Computed(result);

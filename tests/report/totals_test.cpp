@@ -137,6 +137,25 @@ TEST_F(KnownLedger, DeliveryStatesAreCountedPerRowAndInTheTotal)
     EXPECT_EQ(mqtt->total.bookings, 7);
 }
 
+TEST_F(KnownLedger, AClockSetBackStillCountsEveryDeliveryOnce)
+{
+    // Booked last, stamped in the spring night: its sequence number lies far beyond the
+    // night's others, with the autumn's changes in between.
+    {
+        TLedgerRows late(path_);
+        ASSERT_TRUE(late.Add(Change(Berlin("2026-03-29 01:00:00"), 3, 1, "Овёс", 64, 1)));
+        ASSERT_TRUE(late.Commit());
+    }
+    const auto table = QueryReport(db_, Period(TPeriodKind::ThisShift, "2026-03-29 05:00:00"),
+                                   TGrouping::Product, "dbus");
+    ASSERT_TRUE(table);
+    ASSERT_EQ(table->rows.size(), 3u);
+    EXPECT_EQ(table->rows[0].bookings, 4); // oats
+    EXPECT_DOUBLE_EQ(table->rows[0].weight, 71);
+    EXPECT_EQ(table->rows[0].states, (TStateCounts {0, 4, 0, 0}));
+    EXPECT_EQ(table->total.states, (TStateCounts {1, 6, 0, 0}));
+}
+
 TEST_F(KnownLedger, TheTwoHalfPastTwosOfTheAutumnNightAreTwoHours)
 {
     const auto chart = QueryChart(db_, Period(TPeriodKind::ThisShift, "2026-10-25 05:00:00"),
