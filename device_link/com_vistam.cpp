@@ -87,7 +87,8 @@ struct TComVistam::Variant {
     void (TComVistam::*receive)(uint8_t byte, int size);
 };
 
-const TComVistam::Variant TComVistam::kVariants[4] = {
+// Indexed by TProtocol.
+const TComVistam::Variant TComVistam::kVariants[kVariantCount] = {
     {&TComVistam::SendVistam, &TComVistam::ReceiveVistam},
     {&TComVistam::SendBbs, &TComVistam::ReceiveBbs},
     {&TComVistam::SendP643Master, &TComVistam::ReceiveP643Master},
@@ -117,13 +118,13 @@ void TComVistam::SetComPort(TPortLink* port)
 void TComVistam::SendValue(const uint8_t* data, uint8_t colByte)
 {
     const auto index = static_cast<uint8_t>(protocol_);
-    if (index < 4 && data != nullptr && colByte > 0)
+    if (index < kVariantCount && data != nullptr && colByte > 0)
         (this->*kVariants[index].send)(data, colByte);
 }
 
 void TComVistam::ClearMessage()
 {
-    doing_ = 0;
+    doing_ = TFrameStep::HuntStart; // 0: the first step of every variant
     colR_ = 0;
     netNOld_ = 0;
     otlCmdOld_ = 0;
@@ -133,7 +134,7 @@ void TComVistam::ClearMessage()
 void TComVistam::ReceiveEntry(const uint8_t* buffer, int size, uint32_t /*errCode*/)
 {
     const auto index = static_cast<uint8_t>(protocol_);
-    if (index >= 4)
+    if (index >= kVariantCount)
         return;
     const uint8_t byte = (buffer != nullptr) ? buffer[0] : 0;
     (this->*kVariants[index].receive)(byte, size);
@@ -202,10 +203,10 @@ void TComVistam::SendP643Master(const uint8_t* data, uint8_t colByte)
     netNOld_ = data[0];
     const bool dataAnswer = colByte >= 2 && data[1] == kP643DataRequest;
     if (dataAnswer) {
-        doing_ = 0;
+        doing_ = TMasterStep::DataAnswer;
     } else {
         // The device acknowledges with one byte: listen before the command goes out.
-        doing_ = 1;
+        doing_ = TMasterStep::Acknowledgement;
         port_->SetReadActive(true);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -221,7 +222,7 @@ void TComVistam::SendNothing(const uint8_t*, uint8_t) { }
 // ---- receiving -----------------------------------------------------------------------
 
 // Steps shared by the two framed variants. Returns true when the byte was stored and the
-// frame is being collected (state 2); an empty notification ends the call here.
+// frame is being collected; an empty notification ends the call here.
 bool TComVistam::StoreByte(uint8_t byte, int size)
 {
     if (size == 0) {
@@ -237,21 +238,21 @@ bool TComVistam::StoreByte(uint8_t byte, int size)
     return HuntStart();
 }
 
-// States 0 and 1: any run of start bytes leaves one start byte at position 1.
+// Before the frame: any run of start bytes leaves one start byte at position 1.
 bool TComVistam::HuntStart()
 {
     switch (doing_) {
-    case 0:
+    case TFrameStep::HuntStart:
         if (pRBuff_[colR_] == kStart)
-            doing_ = 1;
+            doing_ = TFrameStep::StartSeen;
         else
             colR_ = 0;
         return false;
-    case 1:
+    case TFrameStep::StartSeen:
         if (pRBuff_[colR_] == kStart)
             --colR_;
         else
-            doing_ = 2;
+            doing_ = TFrameStep::Collecting;
         return false;
     default:
         return true;
@@ -332,7 +333,7 @@ void TComVistam::FinishBbsFrame()
     // pRBuff_ holds FF, link, data, checksum, FF. A frame without a data byte is no answer.
     if (colR_ < 5 || CRCMaker(&pRBuff_[1], static_cast<uint8_t>(colR_ - 3), 2) != 0) {
         colR_ = 0;
-        doing_ = 0;
+        doing_ = TFrameStep::HuntStart;
         RaiseError(ErrChecksum);
         return;
     }
@@ -344,7 +345,7 @@ void TComVistam::FinishBbsFrame()
         port_->SetPutClearEvents(false);
     Deliver(&pRBuff_[1], simCol_, true);
     colR_ = 0;
-    doing_ = 0;
+    doing_ = TFrameStep::HuntStart;
 }
 
 // Nine answer bytes are put behind 10 hex and the addressed device's number.
@@ -369,7 +370,7 @@ void TComVistam::ReceiveP643Master(uint8_t byte, int size)
     }
     if (port_ == nullptr)
         return;
-    if (doing_ == 0) {
+    if (doing_ == TMasterStep::DataAnswer) {
         CollectFixedAnswer(byte);
         if (colR_ < kP643AnswerLength)
             return;
@@ -391,13 +392,13 @@ void TComVistam::ReceiveP643Master(uint8_t byte, int size)
 void TComVistam::ReceiveP643Slave(uint8_t byte, int /*size*/)
 {
     switch (doing_) {
-    case 0:
+    case TSlaveStep::Idle:
         if (byte == 0x01 || byte == kP643DataRequest) {
-            doing_ = (byte == 0x01) ? 1 : 2;
+            doing_ = (byte == 0x01) ? TSlaveStep::Address : TSlaveStep::DataRequest;
             colR_ = 0;
         }
         break;
-    case 1: {
+    case TSlaveStep::Address: {
         if (colR_ < 0 || colR_ >= 4)
             colR_ = 0;
         pRBuff_[++colR_] = byte;
@@ -412,7 +413,7 @@ void TComVistam::ReceiveP643Slave(uint8_t byte, int /*size*/)
         if (digits)
             netNOld_ = static_cast<uint8_t>(number & 0xFF);
         colR_ = 0;
-        doing_ = 0;
+        doing_ = TSlaveStep::Idle;
         break;
     }
     default:
@@ -422,7 +423,7 @@ void TComVistam::ReceiveP643Slave(uint8_t byte, int /*size*/)
         findMail_ = true;
         Deliver(&pRBuff_[1], kP643AnswerLength, true);
         colR_ = 0;
-        doing_ = 0;
+        doing_ = TSlaveStep::Idle;
         break;
     }
 }

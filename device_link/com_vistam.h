@@ -51,6 +51,17 @@ public:
     // The receive entry the port calls with each byte or empty notification.
     void ReceiveEntry(const uint8_t* buffer, int size, uint32_t errCode);
 
+    // The receive state. Its values mean a different step in each variant.
+    struct TFrameStep { // VISTAM and BBS
+        enum : uint8_t { HuntStart = 0, StartSeen = 1, Collecting = 2 };
+    };
+    struct TMasterStep { // P6-43 master: what the request that went out gets back
+        enum : uint8_t { DataAnswer = 0, Acknowledgement = 1 };
+    };
+    struct TSlaveStep { // P6-43 slave: what the master sends
+        enum : uint8_t { Idle = 0, Address = 1, DataRequest = 2 };
+    };
+
     // Inspection for tests and diagnostics.
     uint8_t State() const { return doing_; }
     int CollectedBytes() const { return colR_; }
@@ -61,7 +72,8 @@ public:
 
 private:
     struct Variant;
-    static const Variant kVariants[4];
+    static constexpr int kVariantCount = 4; // one per TProtocol value
+    static const Variant kVariants[kVariantCount];
 
     void SendVistam(const uint8_t* data, uint8_t colByte);
     void SendBbs(const uint8_t* data, uint8_t colByte);

@@ -37,6 +37,12 @@ public:
     const std::string& LastError() const { return error_; }
     // SQLite's primary result code of the last failure (SQLITE_FULL, SQLITE_BUSY...).
     int LastErrorCode() const { return errorCode_; }
+    // An error of the caller's own, reported through LastError() like SQLite's.
+    void SetLastError(std::string text)
+    {
+        error_ = std::move(text);
+        errorCode_ = -1;
+    }
 
     sqlite3* Handle() const { return db_; }
 

@@ -114,7 +114,7 @@ void TLinePoller::Stoping()
 {
     if (port_.Connected())
         port_.Close();
-    QThread::msleep(kStopWaitMs);
+    QThread::msleep(static_cast<unsigned long>(stopWaitMs_));
 }
 
 void TLinePoller::SendCurrentRequest()

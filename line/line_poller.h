@@ -77,6 +77,8 @@ class TLinePoller : public QObject {
 public:
     static constexpr int kMaxTerminals = 31;
     static constexpr int kAlarmDelayMs = 200;
+    // How long Stoping waits for the port to settle; tests that close many lines may
+    // shorten it.
     static constexpr int kStopWaitMs = 150;
 
     TLinePoller(const TLineTraits& traits, const TLineList& list, TLineSettingsSource& settings,
@@ -87,6 +89,7 @@ public:
     void Init();
     // Closes the port (before a reconfiguration and at the end).
     void Stoping();
+    void SetStopWaitMs(int ms) { stopWaitMs_ = ms; }
 
     // One polling step: the outcome of the exchange with the polled terminal.
     void PollStep(const uint8_t* value, uint8_t colByte, bool findMail);
@@ -126,6 +129,7 @@ private:
     QTimer alarm_;
     uint16_t pollPosition_ = 0;
     uint64_t exchanges_ = 0;
+    int stopWaitMs_ = kStopWaitMs;
     std::array<uint8_t, kMaxTerminals> pics_ {};
 };
 

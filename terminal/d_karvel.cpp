@@ -53,15 +53,17 @@ struct Dispatch {
     int nextStatus; // -1: the following counter
 };
 
+constexpr int kNextCounter = -1; // the next counter of the cycle, after the last the weight
+
 constexpr Dispatch kDispatch[] = {
-    {CodeWeight, &TDoz_Karvel::Reading_Weight, 1},
-    {CodeInputs, &TDoz_Karvel::Reading_DI, 2},
-    {CodeOutputs, &TDoz_Karvel::Reading_DO, 3},
-    {CodeState, &TDoz_Karvel::Reading_State, 4},
-    {CodeCounter, &TDoz_Karvel::Reading_Count, -1},
-    {CodeReadDoz, &TDoz_Karvel::Reading_Doz, 0},
-    {CodeWriteDoz, nullptr, 0},
-    {CodeCommand, nullptr, 0},
+    {CodeWeight, &TDoz_Karvel::Reading_Weight, StatusInputs},
+    {CodeInputs, &TDoz_Karvel::Reading_DI, StatusOutputs},
+    {CodeOutputs, &TDoz_Karvel::Reading_DO, StatusState},
+    {CodeState, &TDoz_Karvel::Reading_State, StatusCounterC},
+    {CodeCounter, &TDoz_Karvel::Reading_Count, kNextCounter},
+    {CodeReadDoz, &TDoz_Karvel::Reading_Doz, StatusWeight},
+    {CodeWriteDoz, nullptr, StatusWeight},
+    {CodeCommand, nullptr, StatusWeight},
 };
 
 // The request for each Status: code and, where it has one, the argument byte.
@@ -70,15 +72,32 @@ struct Request {
     int argument; // -1: none
 };
 
+// Indexed by TRequestStatus.
 constexpr Request kRequests[] = {
-    {CodeWeight, -1},  {CodeInputs, -1},   {CodeOutputs, -1}, {CodeState, -1},  {CodeCounter, 1},
-    {CodeCounter, 3},  {CodeCounter, 4},   {CodeCounter, 6},  {CodeCounter, 8}, {CodeCounter, 9},
-    {CodeReadDoz, -1}, {CodeWriteDoz, -1}, {CodeCommand, 1},  {CodeCommand, 0}, {CodeCommand, 4},
-    {CodeCommand, 2},  {CodeCommand, 3},   {CodeCommand, 5},  {CodeCommand, 6}, {CodeCommand, 7},
-    {CodeCommand, 9},
+    {CodeWeight, -1}, // StatusWeight
+    {CodeInputs, -1}, // StatusInputs
+    {CodeOutputs, -1}, // StatusOutputs
+    {CodeState, -1}, // StatusState
+    {CodeCounter, 1}, // StatusCounterC
+    {CodeCounter, 3}, // StatusCounterN
+    {CodeCounter, 4}, // StatusCounterE
+    {CodeCounter, 6}, // StatusCounterD
+    {CodeCounter, 8}, // StatusCounterP
+    {CodeCounter, 9}, // StatusCounterT
+    {CodeReadDoz, -1}, // StatusReadDoz
+    {CodeWriteDoz, -1}, // StatusWriteDoz: made by MakeWriteDoz
+    {CodeCommand, 1}, // StatusStart
+    {CodeCommand, 0}, // StatusStop
+    {CodeCommand, 4}, // StatusProhod
+    {CodeCommand, 2}, // StatusPause
+    {CodeCommand, 3}, // StatusResPause
+    {CodeCommand, 5}, // StatusResCicle
+    {CodeCommand, 6}, // StatusResPopoln
+    {CodeCommand, 7}, // StatusZerCounters
+    {CodeCommand, 9}, // StatusResErrors
 };
-constexpr uint16_t kLastCounterStatus = 9;
-constexpr uint16_t kWriteDozStatus = 11;
+static_assert(std::size(kRequests) == StatusCount, "a request for every status");
+constexpr uint16_t kLastCounterStatus = StatusCounterT;
 
 } // namespace
 
@@ -124,10 +143,11 @@ void TDoz_Karvel::DispatchResponse(Packet packet)
             continue;
         if (entry.decode)
             (this->*entry.decode)(packet);
-        if (entry.nextStatus >= 0)
+        if (entry.nextStatus != kNextCounter)
             Status = static_cast<uint16_t>(entry.nextStatus);
         else
-            Status = (Status + 1 > kLastCounterStatus) ? 0 : static_cast<uint16_t>(Status + 1);
+            Status = (Status + 1 > kLastCounterStatus) ? uint16_t {StatusWeight}
+                                                       : static_cast<uint16_t>(Status + 1);
         break;
     }
     // A command recorded meanwhile, even by an event raised just now, is the next request.
@@ -141,7 +161,7 @@ void TDoz_Karvel::MakeRequest(std::array<uint8_t, kOutSize>& outArray, uint16_t&
 {
     if (Status >= std::size(kRequests))
         return;
-    if (Status == kWriteDozStatus) {
+    if (Status == StatusWriteDoz) {
         MakeWriteDoz();
         return;
     }

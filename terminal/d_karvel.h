@@ -41,6 +41,34 @@ struct TDosageStructure {
     double OSigma = 0; // limited dose, t
 };
 
+// Values of Status and subStatus: which request the terminal gets next. 0..9 are the
+// polling cycle (the counters by their number on the terminal), 10..20 the operator's
+// commands; the values are the terminal object's own and are kept as they are.
+enum TRequestStatus : uint16_t {
+    StatusWeight = 0,
+    StatusInputs = 1,
+    StatusOutputs = 2,
+    StatusState = 3,
+    StatusCounterC = 4, // counter 1: the total
+    StatusCounterN = 5, // counter 3: portions
+    StatusCounterE = 6, // counter 4
+    StatusCounterD = 7, // counter 6: the last portion
+    StatusCounterP = 8, // counter 8
+    StatusCounterT = 9, // counter 9: cycle time
+    StatusReadDoz = 10,
+    StatusWriteDoz = 11,
+    StatusStart = 12,
+    StatusStop = 13,
+    StatusProhod = 14,
+    StatusPause = 15,
+    StatusResPause = 16,
+    StatusResCicle = 17,
+    StatusResPopoln = 18,
+    StatusZerCounters = 19,
+    StatusResErrors = 20,
+    StatusCount = 21,
+};
+
 struct TDozSysStatus {
     bool Loading = false;
     bool UnLoading = false;
@@ -94,17 +122,17 @@ public:
 
     // Operator commands: each replaces the terminal's next request after its next good
     // answer. One slot: a later command replaces an earlier one not yet sent.
-    void Command_ReadDoz() { subStatus = 10; }
-    void Command_WriteDoz() { subStatus = 11; }
-    void Command_Start() { subStatus = 12; }
-    void Command_Stop() { subStatus = 13; }
-    void Command_Prohod() { subStatus = 14; }
-    void Command_Pause() { subStatus = 15; }
-    void Command_ResPause() { subStatus = 16; }
-    void Command_ResCicle() { subStatus = 17; }
-    void Command_ResPopoln() { subStatus = 18; }
-    void Command_ZerCounters() { subStatus = 19; }
-    void Command_ResErrors() { subStatus = 20; }
+    void Command_ReadDoz() { subStatus = StatusReadDoz; }
+    void Command_WriteDoz() { subStatus = StatusWriteDoz; }
+    void Command_Start() { subStatus = StatusStart; }
+    void Command_Stop() { subStatus = StatusStop; }
+    void Command_Prohod() { subStatus = StatusProhod; }
+    void Command_Pause() { subStatus = StatusPause; }
+    void Command_ResPause() { subStatus = StatusResPause; }
+    void Command_ResCicle() { subStatus = StatusResCicle; }
+    void Command_ResPopoln() { subStatus = StatusResPopoln; }
+    void Command_ZerCounters() { subStatus = StatusZerCounters; }
+    void Command_ResErrors() { subStatus = StatusResErrors; }
 
     uint16_t Status = 0;
     uint16_t subStatus = 0;

@@ -5,7 +5,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 QLatin1StringView latin(const char* text)
@@ -234,4 +234,4 @@ void releaseBusName(const QDBusConnection& connection, const QString& name)
     connection.interface()->unregisterService(name);
 }
 
-} // namespace karvel
+} // namespace karvel::server

@@ -7,7 +7,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
 
-namespace karvel {
+namespace karvel::server {
 
 // The accounting interface on the bus: the class factory at the identifier's path and
 // the objects below it. Every call is decoded here: unknown names, wrong signatures and
@@ -54,4 +54,4 @@ bool claimBusName(const QDBusConnection& connection, const QString& name, QStrin
 // has left the process when it returns.
 void releaseBusName(const QDBusConnection& connection, const QString& name);
 
-} // namespace karvel
+} // namespace karvel::server

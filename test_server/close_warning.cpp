@@ -2,7 +2,7 @@
 
 #include "server_lifetime.h"
 
-namespace karvel {
+namespace karvel::server {
 
 std::unique_ptr<QMessageBox> makeCloseWarningBox(QWidget* parent)
 {
@@ -31,4 +31,4 @@ std::function<bool()> makeCloseGuard(const ServerLifetime& lifetime, QWidget* wi
     };
 }
 
-} // namespace karvel
+} // namespace karvel::server

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-namespace karvel {
+namespace karvel::server {
 
 // The box that asks before a server with live objects is closed; No is preselected.
 std::unique_ptr<QMessageBox> makeCloseWarningBox(QWidget* parent);
@@ -20,4 +20,4 @@ std::function<bool()> makeCloseGuard(
     const ServerLifetime& lifetime, QWidget* window,
     std::function<bool(QWidget*)> ask = confirmCloseWithActiveObjects);
 
-} // namespace karvel
+} // namespace karvel::server

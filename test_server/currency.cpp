@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 constexpr int kScaleDigits = 4; // currency keeps four decimals
@@ -62,4 +62,4 @@ QString currencyText(Currency value, const QString& decimalPoint)
     return text;
 }
 
-} // namespace karvel
+} // namespace karvel::server

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-namespace karvel {
+namespace karvel::server {
 
 // The accounting interface's currency: the value times 10000 in a 64-bit integer.
 using Currency = qint64;
@@ -18,4 +18,4 @@ std::optional<Currency> toCurrency(double value);
 // (1234.5 -> "1234,5" with a comma, 12 -> "12").
 QString currencyText(Currency value, const QString& decimalPoint);
 
-} // namespace karvel
+} // namespace karvel::server

@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QLocale>
 
-namespace karvel {
+namespace karvel::server {
 
 TDataControlServ::TDataControlServ(QString path, QString owner, LineWriter writer)
     : FPath(std::move(path)), FOwner(std::move(owner)), FWriter(std::move(writer))
@@ -40,4 +40,4 @@ void TDataControlServ::EventSinkChanged(std::optional<EventSink> sink)
     ++FSinkChanges;
 }
 
-} // namespace karvel
+} // namespace karvel::server

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-namespace karvel {
+namespace karvel::server {
 
 // Appends one line to the server window's memo.
 using LineWriter = std::function<void(const QString& line)>;
@@ -52,4 +52,4 @@ private:
     int FSinkChanges = 0;
 };
 
-} // namespace karvel
+} // namespace karvel::server

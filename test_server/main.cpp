@@ -18,7 +18,7 @@
 
 #include <cstdio>
 
-using namespace karvel;
+using namespace karvel::server;
 
 namespace {
 

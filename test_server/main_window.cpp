@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-namespace karvel {
+namespace karvel::server {
 
 TForm1::TForm1(QWidget* parent)
     : QWidget(parent,
@@ -54,4 +54,4 @@ void TForm1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-} // namespace karvel
+} // namespace karvel::server

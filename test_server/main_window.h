@@ -8,7 +8,7 @@ class QGroupBox;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace karvel {
+namespace karvel::server {
 
 // The test server's window: every accounting call as one line in the memo, and a
 // button that clears it.
@@ -41,4 +41,4 @@ private:
     std::function<bool()> FCloseGuard;
 };
 
-} // namespace karvel
+} // namespace karvel::server

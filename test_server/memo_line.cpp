@@ -1,6 +1,6 @@
 #include "memo_line.h"
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 // Drops the time-zone fields ("t") from a time format, leaving quoted text alone.
@@ -36,4 +36,4 @@ QString memoLine(const CountCall& call, const QDateTime& when, const QLocale& lo
         QStringLiteral(";  D:") + currencyText(call.countD, point);
 }
 
-} // namespace karvel
+} // namespace karvel::server

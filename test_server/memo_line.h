@@ -6,7 +6,7 @@
 #include <QLocale>
 #include <QString>
 
-namespace karvel {
+namespace karvel::server {
 
 // One accounting call as the server received it, after conversion.
 struct CountCall {
@@ -25,4 +25,4 @@ QString dateTimeText(const QDateTime& when, const QLocale& locale);
 // "05.03.2016 09:30:05  Линия 2; Продукт: Пшеница Сетевой номер:5;  С:1234,5;  D:12,35"
 QString memoLine(const CountCall& call, const QDateTime& when, const QLocale& locale);
 
-} // namespace karvel
+} // namespace karvel::server

@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-namespace karvel {
+namespace karvel::server {
 
 MemoLog::MemoLog(QString fileName) : FFileName(std::move(fileName)) { }
 
@@ -21,4 +21,4 @@ void MemoLog::append(const QString& line) const
         file.write((line + u'\n').toUtf8());
 }
 
-} // namespace karvel
+} // namespace karvel::server

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace karvel {
+namespace karvel::server {
 
 // Copies memo lines to a file (UTF-8, one per line), for installers who want a record
 // and for tests that watch a server started by the bus. The file is named by the
@@ -19,4 +19,4 @@ private:
     QString FFileName;
 };
 
-} // namespace karvel
+} // namespace karvel::server

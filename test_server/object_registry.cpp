@@ -1,6 +1,6 @@
 #include "object_registry.h"
 
-namespace karvel {
+namespace karvel::server {
 
 ObjectRegistry::ObjectRegistry(QString basePath, LineWriter writer, QObject* parent)
     : QObject(parent), FBasePath(std::move(basePath)), FWriter(std::move(writer))
@@ -60,4 +60,4 @@ void ObjectRegistry::afterRelease()
         emit lastReleased();
 }
 
-} // namespace karvel
+} // namespace karvel::server

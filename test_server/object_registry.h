@@ -9,7 +9,7 @@
 #include <map>
 #include <memory>
 
-namespace karvel {
+namespace karvel::server {
 
 // The live accounting objects, each owned by the bus client that created it.
 class ObjectRegistry : public QObject {
@@ -43,4 +43,4 @@ private:
     std::map<QString, std::unique_ptr<TDataControlServ>> FObjects;
 };
 
-} // namespace karvel
+} // namespace karvel::server

@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-namespace karvel {
+namespace karvel::server {
 
 QString sessionServiceDir(const QProcessEnvironment& env)
 {
@@ -88,4 +88,4 @@ bool removeServiceFile(const QString& dir, const QString& identifier, QString* e
     return true;
 }
 
-} // namespace karvel
+} // namespace karvel::server

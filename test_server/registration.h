@@ -3,7 +3,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 
-namespace karvel {
+namespace karvel::server {
 
 // The program identifier the test server registers and owns on the session bus.
 inline constexpr char kProgramIdentifier[] = "KarvelC.DataControlServ";
@@ -30,4 +30,4 @@ bool writeServiceFile(const QString& dir, const QString& identifier, const QStri
 // Removes the activation file; a missing file is not an error.
 bool removeServiceFile(const QString& dir, const QString& identifier, QString* error);
 
-} // namespace karvel
+} // namespace karvel::server

@@ -1,6 +1,6 @@
 #include "server_lifetime.h"
 
-namespace karvel {
+namespace karvel::server {
 
 ServerLifetime::ServerLifetime(StartMode mode, const ObjectRegistry& registry, QObject* parent)
     : QObject(parent), FMode(mode), FRegistry(registry)
@@ -33,4 +33,4 @@ void ServerLifetime::checkConnection()
     }
 }
 
-} // namespace karvel
+} // namespace karvel::server

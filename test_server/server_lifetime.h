@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
-namespace karvel {
+namespace karvel::server {
 
 // Decides when the server ends. A server the bus started ends when its last object is
 // released, or when its bus goes away (nobody could release an object any more); one a
@@ -38,4 +38,4 @@ private:
     QTimer FConnectionCheck;
 };
 
-} // namespace karvel
+} // namespace karvel::server

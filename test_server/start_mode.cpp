@@ -1,6 +1,6 @@
 #include "start_mode.h"
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 bool hasSwitch(const QStringList& arguments, QLatin1StringView name)
@@ -29,4 +29,4 @@ StartMode parseStartMode(const QStringList& arguments)
     return StartMode::User;
 }
 
-} // namespace karvel
+} // namespace karvel::server

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-namespace karvel {
+namespace karvel::server {
 
 // How the server executable was started.
 enum class StartMode {
@@ -18,4 +18,4 @@ enum class StartMode {
 // "REGSERVER" over "UNREGSERVER".
 StartMode parseStartMode(const QStringList& arguments);
 
-} // namespace karvel
+} // namespace karvel::server

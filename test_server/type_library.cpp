@@ -1,6 +1,6 @@
 #include "type_library.h"
 
-namespace karvel::tlb {
+namespace karvel::server::tlb {
 namespace {
 
 const char kDocType[] =
@@ -102,4 +102,4 @@ QString objectIntrospection()
     return xml + QStringLiteral("</node>\n");
 }
 
-} // namespace karvel::tlb
+} // namespace karvel::server::tlb

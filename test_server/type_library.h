@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace karvel {
+namespace karvel::server {
 
 // What the bus interface of the accounting server looks like: names, dispatch ids,
 // signatures and error names shared by the factory, the objects and their description.
@@ -48,4 +48,4 @@ QString factoryIntrospection(const QStringList& childNodes);
 QString objectIntrospection();
 
 } // namespace tlb
-} // namespace karvel
+} // namespace karvel::server

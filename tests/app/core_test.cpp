@@ -6,6 +6,7 @@
 #include "crypt_psw.h"
 #include "main_core.h"
 #include "recorder_process.h"
+#include "wait.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -47,18 +48,7 @@ void WriteAll(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using test::WaitUntil;
 
 class TRecordingListener : public TMainListener {
 public:

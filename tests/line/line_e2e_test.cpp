@@ -193,10 +193,3 @@ TEST_F(LineEndToEnd, FaultsNeverPutAWrongValueIntoATerminal)
 
 } // namespace
 } // namespace karvel
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -195,10 +195,3 @@ TEST_F(LinePollerTest, ThreeStopsWithinTheDelaySoundOneAlarm)
 
 } // namespace
 } // namespace karvel
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

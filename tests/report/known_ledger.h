@@ -4,6 +4,7 @@
 // becomes 03:00 CEST, a day of 23 hours) and the autumn day 2026-10-25 (03:00 CEST
 // becomes 02:00 CET, a day of 25 hours).
 
+#include "ledger.h"
 #include "ledger_rows.h"
 
 #include <QDateTime>
@@ -71,13 +72,51 @@ inline std::vector<TRow> KnownChanges()
     };
 }
 
-inline bool WriteKnownLedger(const std::string& path)
+inline const std::string kStation = "7f1c2a9e-report-test";
+
+// Written by the ledger itself, change by change as the program books them, with the
+// delivery states of KnownChanges(); the changes as appended (sequence numbers and ids
+// filled in) go to `appended`.
+inline bool WriteKnownLedger(const std::string& path,
+                             std::vector<TLedgerChange>* appended = nullptr)
 {
-    TLedgerRows ledger(path);
-    for (const TRow& row : KnownChanges())
-        if (!ledger.Add(row))
+    TLedger ledger;
+    if (!ledger.Open(path, kStation))
+        return false;
+    for (const TRow& row : KnownChanges()) {
+        ledger.SetSinks(row.state < 0 ? std::vector<std::string> {}
+                                      : std::vector<std::string> {ledger::kSinkDbus});
+        TLedgerChange change;
+        change.bookedAtMs = row.bookedAtMs;
+        change.utcOffsetS = row.utcOffsetS;
+        change.line = row.line;
+        change.netNum = row.netNum;
+        change.product = row.product;
+        change.countC = row.countC;
+        change.countD = row.countD;
+        if (!ledger.Append(change))
             return false;
-    return ledger.Commit();
+        bool ok = true;
+        switch (row.state) {
+        case 1:
+            ok = ledger.MarkDelivered(change.seq, ledger::kSinkDbus);
+            break;
+        case 2:
+            ok = ledger.SetAside(change.seq, ledger::kSinkDbus, "refused");
+            break;
+        case 3:
+            ok = ledger.SetAside(change.seq, ledger::kSinkDbus, "refused") &&
+                ledger.Discard(change.seq, ledger::kSinkDbus);
+            break;
+        default:
+            break;
+        }
+        if (!ok)
+            return false;
+        if (appended)
+            appended->push_back(change);
+    }
+    return true;
 }
 
 } // namespace karvel::report::testing

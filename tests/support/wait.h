@@ -8,7 +8,7 @@
 
 namespace karvel::test {
 
-template <typename Predicate> bool WaitUntil(Predicate done, int timeoutMs)
+template <typename Predicate> bool WaitUntil(Predicate done, int timeoutMs = 5000)
 {
     QElapsedTimer clock;
     clock.start();

@@ -16,7 +16,7 @@
 #include <cmath>
 #include <limits>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 using test::callAndWait;
@@ -302,4 +302,4 @@ TEST_F(BusTest, TheNameHasOneOwner)
 }
 
 } // namespace
-} // namespace karvel
+} // namespace karvel::server

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 TEST(CurrencyTest, ConvertsTimesTenThousandRoundingHalfToEven)
@@ -73,4 +73,4 @@ TEST(CurrencyTest, GeneralFormatText)
 }
 
 } // namespace
-} // namespace karvel
+} // namespace karvel::server

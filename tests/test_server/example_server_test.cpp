@@ -16,7 +16,7 @@
 
 #include <limits>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 using test::callAndWait;
@@ -150,4 +150,4 @@ TEST_F(ExampleServerTest, AnnouncesTheDispatchIds)
 }
 
 } // namespace
-} // namespace karvel
+} // namespace karvel::server

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 const QDateTime kWhen(QDate(2016, 3, 5), QTime(9, 30, 5));
@@ -60,4 +60,4 @@ TEST(MemoLineTest, PiecesAreJoinedWithNothingBetween)
 }
 
 } // namespace
-} // namespace karvel
+} // namespace karvel::server

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 const QString kBase = QStringLiteral("/KarvelC/DataControlServ");
@@ -99,4 +99,4 @@ TEST(ConnectionPointTest, TakesASingleSink)
 }
 
 } // namespace
-} // namespace karvel
+} // namespace karvel::server

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 using test::callAndWait;
@@ -258,4 +258,4 @@ TEST_F(ProcessTest, AProgramPathWithBlanksIsStartedToo)
 }
 
 } // namespace
-} // namespace karvel
+} // namespace karvel::server

@@ -9,7 +9,7 @@
 
 #include <sys/stat.h>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 QProcessEnvironment env(std::initializer_list<std::pair<const char*, const char*>> vars)
@@ -118,4 +118,4 @@ TEST(RegistrationTest, FailuresAreReported)
 }
 
 } // namespace
-} // namespace karvel
+} // namespace karvel::server

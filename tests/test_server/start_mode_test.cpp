@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 struct ModeCase {
@@ -45,4 +45,4 @@ TEST(StartModeTest, IgnoresTheProgramName)
 }
 
 } // namespace
-} // namespace karvel
+} // namespace karvel::server

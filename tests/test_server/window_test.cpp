@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-namespace karvel {
+namespace karvel::server {
 namespace {
 
 TEST(WindowTest, LaysOutTheDesign)
@@ -141,4 +141,4 @@ TEST(LifetimeTest, AServerAUserStartedKeepsRunning)
 }
 
 } // namespace
-} // namespace karvel
+} // namespace karvel::server

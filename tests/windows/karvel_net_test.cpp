@@ -219,10 +219,3 @@ TEST_F(KarvelNetWindows, AReloadRebuildsTheTabs)
 
 } // namespace
 } // namespace karvel
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
