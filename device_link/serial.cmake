@@ -12,4 +12,4 @@ add_library(karvel_serial STATIC
   serial_reader.h serial_reader.cpp
   serial_status.h serial_status.cpp)
 target_include_directories(karvel_serial PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(karvel_serial PUBLIC karvel_framing Qt6::Core Threads::Threads)
+target_link_libraries(karvel_serial PUBLIC karvel_framing karvel_serial_speed Qt6::Core Threads::Threads)

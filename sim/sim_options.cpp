@@ -87,6 +87,11 @@ private:
             error_ = message;
         return false;
     }
+    static bool Store(std::string& field, std::string value)
+    {
+        field = std::move(value);
+        return true;
+    }
     bool Option(const std::string& name, const std::string& value);
     bool Net(const std::string& option, const std::string& text, std::vector<uint8_t>& into);
     bool Rate(const std::string& option, const std::string& text, double& into);
@@ -169,15 +174,15 @@ bool Parser::Option(const std::string& name, const std::string& value)
         return true;
     }
     if (name == "--model")
-        return listModel_ = value, true;
+        return Store(listModel_, value);
     if (name == "--terminals")
-        return listNets_ = value, true;
+        return Store(listNets_, value);
     if (name == "--portion")
-        return portion_ = value, true;
+        return Store(portion_, value);
     if (name == "--decimals")
-        return decimals_ = value, true;
+        return Store(decimals_, value);
     if (name == "--link")
-        return o_.link = ExpandHome(value, home_), true;
+        return Store(o_.link, ExpandHome(value, home_));
     if (name == "--com") {
         const auto n = ParseInt(value, 1, 255);
         if (!n)
@@ -186,11 +191,11 @@ bool Parser::Option(const std::string& name, const std::string& value)
         return true;
     }
     if (name == "--device")
-        return o_.device = ExpandHome(value, home_), true;
+        return Store(o_.device, ExpandHome(value, home_));
     if (name == "--control")
-        return o_.control = ExpandHome(value, home_), true;
+        return Store(o_.control, ExpandHome(value, home_));
     if (name == "--record")
-        return o_.record = ExpandHome(value, home_), true;
+        return Store(o_.record, ExpandHome(value, home_));
     if (name == "--baud") {
         const auto b = ParseInt(value, 1, 4000000);
         if (!b ||
@@ -203,19 +208,25 @@ bool Parser::Option(const std::string& name, const std::string& value)
     }
     if (name == "--delay-ms") {
         const auto d = ParseInt(value, 0, 10000);
-        return d ? (o_.delayMs = static_cast<int>(*d), true)
-                 : Fail("--delay-ms wants 0..10000, got '" + value + "'");
+        if (!d)
+            return Fail("--delay-ms wants 0..10000, got '" + value + "'");
+        o_.delayMs = static_cast<int>(*d);
+        return true;
     }
     if (name == "--cycle-ms") {
         const auto c = ParseInt(value, WeighingCycle::kMinCycleMs, 86400000);
-        return c ? (o_.cycleMs = *c, true)
-                 : Fail("--cycle-ms wants " + std::to_string(WeighingCycle::kMinCycleMs) +
+        if (!c)
+            return Fail("--cycle-ms wants " + std::to_string(WeighingCycle::kMinCycleMs) +
                         "..86400000, got '" + value + "'");
+        o_.cycleMs = *c;
+        return true;
     }
     if (name == "--record-ms") {
         const auto r = ParseInt(value, 10, 3600000);
-        return r ? (o_.recordMs = static_cast<int>(*r), true)
-                 : Fail("--record-ms wants 10..3600000, got '" + value + "'");
+        if (!r)
+            return Fail("--record-ms wants 10..3600000, got '" + value + "'");
+        o_.recordMs = static_cast<int>(*r);
+        return true;
     }
     if (name == "--seed") {
         errno = 0;

@@ -1,5 +1,7 @@
 #include "sim_port.h"
 
+#include "serial_speed.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -16,28 +18,11 @@ namespace karvel::sim {
 
 namespace {
 
+// The simulator takes only the rates its options allow; anything else runs at 19200.
 speed_t SpeedOf(int baud)
 {
-    switch (baud) {
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    default:
-        return B19200;
-    }
+    const speed_t speed = baud > 0 ? TableSpeed(static_cast<uint32_t>(baud)) : 0;
+    return speed != 0 ? speed : B19200;
 }
 
 // Raw 8N1: no echo, no line editing, no translation of CR or LF, no flow control.

@@ -1,28 +1,13 @@
 #include "memo_line.h"
 
+#include "long_time_format.h"
+
 namespace karvel::server {
-namespace {
 
-// Drops the time-zone fields ("t") from a time format, leaving quoted text alone.
-QString withoutTimeZone(const QString& format)
-{
-    QString result;
-    bool quoted = false;
-    for (QChar c : format) {
-        if (c == u'\'')
-            quoted = !quoted;
-        if (!quoted && c == u't')
-            continue;
-        result += c;
-    }
-    return result.trimmed();
-}
-
-} // namespace
-
+// Unlike the work log's, the memo's time stays at midnight: every memo line has one.
 QString dateTimeText(const QDateTime& when, const QLocale& locale)
 {
-    const QString timeFormat = withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+    const QString timeFormat = LongTimeFormatWithoutZone(locale);
     return locale.toString(when.date(), QLocale::ShortFormat) + u' ' +
         locale.toString(when.time(), timeFormat);
 }

@@ -6,8 +6,10 @@
 #include "sim_faults.h"
 #include "sim_feed_port.h"
 
+#include <chrono>
 #include <cstdint>
 #include <span>
+#include <thread>
 #include <vector>
 
 namespace karvel::sim::test {
@@ -39,6 +41,19 @@ private:
     sim::FeedPort port_;
     TComVistam framing_;
 };
+
+// Checks again and again until the condition holds or the time is up: the simulator
+// takes a control command or a signal at its own pace.
+template <typename Predicate> bool Eventually(Predicate done, int timeoutMs = 3000)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
 
 inline Bytes Frame(const Bytes& packet)
 {

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <poll.h>
 #include <sstream>
 #include <string>
@@ -165,7 +166,7 @@ TEST(SimProgram, AnswersFramedRequestsOnItsPseudoTerminal)
     // Stopped, the total stands still: two readings a cycle and more apart agree.
     EXPECT_EQ(line.Ask({6, 0xDF, 0}), (std::vector<Bytes> {{6, 0xDF}}));
     const auto c1 = line.Ask({6, 0xC8, 1});
-    usleep(300'000);
+    usleep(300'000); // time must pass here: a running total would have moved by now
     EXPECT_EQ(line.Ask({6, 0xC8, 1}), c1);
     EXPECT_EQ(line.Ask({6, 0xBF}), (std::vector<Bytes> {{6, 0xBF, 0x08}}));
 
@@ -198,21 +199,17 @@ TEST(SimProgram, TerminalsAreSilencedAndBroughtBackAtRunTime)
     {
         std::ofstream(control) << "silence 3\n";
     }
-    usleep(100'000);
-    EXPECT_TRUE(line.Ask({3, 0xC3}, 200).empty());
+    EXPECT_TRUE(Eventually([&] { return line.Ask({3, 0xC3}, 200).empty(); }));
     EXPECT_EQ(line.Ask({4, 0xC3}).size(), 1u);
     {
         std::ofstream(control) << "unsilence 3\n";
     }
-    usleep(100'000);
-    EXPECT_EQ(line.Ask({3, 0xC3}).size(), 1u);
+    EXPECT_TRUE(Eventually([&] { return line.Ask({3, 0xC3}).size() == 1u; }));
 
     sim.Signal(SIGUSR1);
-    usleep(100'000);
-    EXPECT_TRUE(line.Ask({4, 0xC3}, 200).empty());
+    EXPECT_TRUE(Eventually([&] { return line.Ask({4, 0xC3}, 200).empty(); }));
     sim.Signal(SIGUSR2);
-    usleep(100'000);
-    EXPECT_EQ(line.Ask({4, 0xC3}).size(), 1u);
+    EXPECT_TRUE(Eventually([&] { return line.Ask({4, 0xC3}).size() == 1u; }));
 
     EXPECT_EQ(sim.Terminate(), 0);
     EXPECT_FALSE(fs::exists(control)) << "the control pipe goes with the simulator";
@@ -234,13 +231,16 @@ TEST(SimProgram, ExclusiveUseEndsWithTheMastersClose)
         ASSERT_EQ(ioctl(master.Fd(), TIOCGEXCL, &exclusive), 0);
         ASSERT_EQ(exclusive, 1);
     }
-    usleep(100'000);
-    Pty again(path);
-    ASSERT_TRUE(again.IsOpen());
-    int exclusive = 1;
-    ASSERT_EQ(ioctl(again.Fd(), TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 0);
-    EXPECT_EQ(again.Ask({3, 0xC3}).size(), 1u);
+    // The simulator clears the exclusive use once it sees the master's close (root may
+    // open an exclusive tty anyway, so the flag itself is what is waited for).
+    std::unique_ptr<Pty> again;
+    const auto exclusiveCleared = [&] {
+        again = std::make_unique<Pty>(path);
+        int exclusive = 1;
+        return again->IsOpen() && ioctl(again->Fd(), TIOCGEXCL, &exclusive) == 0 && exclusive == 0;
+    };
+    ASSERT_TRUE(Eventually(exclusiveCleared));
+    EXPECT_EQ(again->Ask({3, 0xC3}).size(), 1u);
     EXPECT_EQ(sim.Terminate(), 0);
 }
 
