@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -84,6 +85,18 @@ TReportForm::TReportForm(TReportFormOptions options, QWidget* parent)
     connect(worker_, &TReportWorker::Exported, this, &TReportForm::OnExported);
     thread_.setObjectName(QStringLiteral("report"));
     thread_.start();
+
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setInterval(options_.refreshMs);
+    connect(refreshTimer_, &QTimer::timeout, this, [this] {
+        // A chosen range stays as it is; a shift or a day moves on with the clock.
+        const bool range =
+            periodBox_->currentData().toInt() == static_cast<int>(TPeriodKind::Range);
+        if (isVisible() && !range && !pending_)
+            Refresh();
+    });
+    if (options_.refreshMs > 0)
+        refreshTimer_->start();
 
     AskExportPath = [this](const QString& suggested) {
         return QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт отчёта"), suggested,
@@ -277,6 +290,12 @@ void TReportForm::OnComputed(const TReportResult& result)
 void TReportForm::FillTable()
 {
     const TReportTable& table = shown_.table;
+    // The selected row stays selected when the same report is computed again.
+    const auto selected = table_->selectionModel()->selectedRows();
+    const QString selectedName = selected.isEmpty() || !table_->item(selected.first().row(), 0)
+        ? QString()
+        : table_->item(selected.first().row(), 0)->text();
+    table_->clearSelection();
     table_->clearContents();
     QStringList headings {GroupingHeading(shown_.grouping)};
     headings << kValueHeadings;
@@ -302,6 +321,11 @@ void TReportForm::FillTable()
         QFont font = table_->item(rows, column)->font();
         font.setBold(true);
         table_->item(rows, column)->setFont(font);
+    }
+    if (!selectedName.isEmpty()) {
+        for (int i = 0; i < rows; ++i)
+            if (table_->item(i, 0)->text() == selectedName)
+                table_->selectRow(i);
     }
     table_->resizeColumnsToContents();
     table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);

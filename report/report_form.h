@@ -20,6 +20,7 @@ class QDateTimeEdit;
 class QLabel;
 class QPushButton;
 class QTableWidget;
+class QTimer;
 
 namespace karvel {
 
@@ -29,6 +30,9 @@ struct TReportFormOptions {
     std::string sink = "dbus"; // whose delivery states are counted
     QTimeZone zone = QTimeZone::systemTimeZone();
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+    // A shown report of a shift or day is computed again this often, so that it keeps up
+    // with the bookings; 0: only on request.
+    int refreshMs = 60'000;
 };
 
 class TReportForm : public QWidget {
@@ -92,6 +96,7 @@ private:
     QChart* chart_ = nullptr;
     QChartView* chartView_ = nullptr;
     QLabel* status_ = nullptr;
+    QTimer* refreshTimer_ = nullptr;
 };
 
 } // namespace karvel

@@ -30,9 +30,10 @@ protected:
         ASSERT_TRUE(WriteKnownLedger(ledger_.toStdString()));
     }
 
-    std::unique_ptr<TReportForm> MakeForm(const char* now, const QString& ledger)
+    std::unique_ptr<TReportForm> MakeForm(const char* now, const QString& ledger, int refreshMs = 0)
     {
         TReportFormOptions options;
+        options.refreshMs = refreshMs;
         options.ledgerPath = ledger;
         options.storePath = dir_.filePath(QStringLiteral("Karvel_net.reg"));
         options.zone = kBerlin;
@@ -122,6 +123,28 @@ TEST_F(ReportWindow, TheSelectedRowsSeriesStandsOut)
     table->selectRow(2); // line 4, terminal 30
     ASSERT_GE(form->HighlightedSeries(), 0);
     EXPECT_EQ(chart->series()[form->HighlightedSeries()]->name(), QStringLiteral("Линия 4"));
+}
+
+TEST_F(ReportWindow, AShownShiftKeepsUpWithNewBookingsAndKeepsTheSelection)
+{
+    auto form = MakeForm("2026-03-29 05:00:00", ledger_, 50);
+    form->SetGrouping(TGrouping::Product);
+    form->ShowReport();
+    ASSERT_TRUE(Settled(*form));
+    auto* table = form->findChild<QTableWidget*>(QStringLiteral("ReportGrid"));
+    table->selectRow(1); // wheat
+    EXPECT_EQ(Cell(*form, 3, 1), QStringLiteral("50.25"));
+    {
+        TLedgerRows more(ledger_.toStdString());
+        ASSERT_TRUE(more.Add(Change(Berlin("2026-03-29 04:00:00"), 1, 5, "Пшеница", 0.5)));
+        ASSERT_TRUE(more.Commit());
+    }
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return Cell(*form, 3, 1) == QStringLiteral("50.75"); }, 10000));
+    EXPECT_EQ(Cell(*form, 1, 1), QStringLiteral("10.5"));
+    ASSERT_TRUE(Settled(*form));
+    EXPECT_EQ(table->selectionModel()->selectedRows().value(0).row(), 1);
+    EXPECT_EQ(form->HighlightedSeries(), 1);
 }
 
 TEST_F(ReportWindow, TheChartIsDrawn)
