@@ -334,8 +334,10 @@ void TReportForm::FillTable()
 void TReportForm::FillChart()
 {
     chart_->removeAllSeries();
-    for (QAbstractAxis* axis : chart_->axes())
-        chart_->removeAxis(axis);
+    for (QAbstractAxis* axis : chart_->axes()) {
+        chart_->removeAxis(axis); // gives the axis back to us
+        delete axis;
+    }
     highlighted_ = -1;
     const TChartData& data = shown_.chart;
     const bool daily = data.bucketSize == TBucketSize::Day;
