@@ -163,6 +163,11 @@ void TReportForm::BuildControls()
 
     chart_ = new QChart;
     chart_->legend()->setAlignment(Qt::AlignRight);
+    timeAxis_ = new QDateTimeAxis;
+    weightAxis_ = new QValueAxis;
+    weightAxis_->setLabelFormat(QStringLiteral("%.0f"));
+    chart_->addAxis(timeAxis_, Qt::AlignBottom);
+    chart_->addAxis(weightAxis_, Qt::AlignLeft);
     chartView_ = new QChartView(chart_, this);
     chartView_->setObjectName(QStringLiteral("ReportChart"));
     chartView_->setRenderHint(QPainter::Antialiasing);
@@ -333,50 +338,57 @@ void TReportForm::FillTable()
 
 void TReportForm::FillChart()
 {
-    chart_->removeAllSeries();
-    for (QAbstractAxis* axis : chart_->axes()) {
-        chart_->removeAxis(axis); // gives the axis back to us
-        delete axis;
-    }
     highlighted_ = -1;
     const TChartData& data = shown_.chart;
     const bool daily = data.bucketSize == TBucketSize::Day;
     chart_->setTitle(daily ? QStringLiteral("Учтённый вес по суткам, кг")
                            : QStringLiteral("Учтённый вес по часам, кг"));
-    auto* timeAxis = new QDateTimeAxis;
     const bool withinADay =
         data.edges.size() < 2 || data.edges.back() - data.edges.front() <= 25LL * 3600 * 1000;
-    timeAxis->setFormat(daily            ? QStringLiteral("dd.MM")
-                            : withinADay ? QStringLiteral("HH:mm")
-                                         : QStringLiteral("dd.MM HH:mm"));
-    auto* weightAxis = new QValueAxis;
-    weightAxis->setLabelFormat(QStringLiteral("%.0f"));
-    chart_->addAxis(timeAxis, Qt::AlignBottom);
-    chart_->addAxis(weightAxis, Qt::AlignLeft);
+    timeAxis_->setFormat(daily            ? QStringLiteral("dd.MM")
+                             : withinADay ? QStringLiteral("HH:mm")
+                                          : QStringLiteral("dd.MM HH:mm"));
+    if (data.edges.size() >= 2) {
+        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(data.edges.front(), options_.zone),
+                            QDateTime::fromMSecsSinceEpoch(data.edges.back(), options_.zone));
+        timeAxis_->setTickCount(TickCount(static_cast<int>(data.edges.size()) - 1));
+    }
     double top = 0;
-    for (const TChartSeries& figures : data.series) {
-        auto* series = new QLineSeries;
-        series->setName(SeriesName(figures));
+    for (const TChartSeries& figures : data.series)
+        for (double weight : figures.weights)
+            top = std::max(top, weight);
+    weightAxis_->setRange(0, top > 0 ? top * 1.1 : 1);
+    weightAxis_->applyNiceNumbers();
+
+    // The series of the last report are used again: adding a series to a chart costs far
+    // more than giving it new points, and a report shown again has the same series.
+    QList<QAbstractSeries*> existing = chart_->series();
+    while (existing.size() > static_cast<qsizetype>(data.series.size())) {
+        QAbstractSeries* extra = existing.takeLast();
+        chart_->removeSeries(extra);
+        delete extra;
+    }
+    for (size_t s = 0; s < data.series.size(); ++s) {
+        const TChartSeries& figures = data.series[s];
         QList<QPointF> points;
         points.reserve(static_cast<qsizetype>(figures.weights.size()));
         for (size_t i = 0; i < figures.weights.size(); ++i) {
             // Each hour's (or day's) weight stands in the middle of its hour.
             const double middle = static_cast<double>(data.edges[i] + data.edges[i + 1]) / 2;
             points.append(QPointF(middle, figures.weights[i]));
-            top = std::max(top, figures.weights[i]);
         }
+        QLineSeries* series = nullptr;
+        if (s < static_cast<size_t>(existing.size())) {
+            series = static_cast<QLineSeries*>(existing[static_cast<qsizetype>(s)]);
+        } else {
+            series = new QLineSeries;
+            chart_->addSeries(series);
+            series->attachAxis(timeAxis_);
+            series->attachAxis(weightAxis_);
+        }
+        series->setName(SeriesName(figures));
         series->replace(points);
-        chart_->addSeries(series);
-        series->attachAxis(timeAxis);
-        series->attachAxis(weightAxis);
     }
-    if (data.edges.size() >= 2) {
-        timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(data.edges.front(), options_.zone),
-                           QDateTime::fromMSecsSinceEpoch(data.edges.back(), options_.zone));
-        timeAxis->setTickCount(TickCount(static_cast<int>(data.edges.size()) - 1));
-    }
-    weightAxis->setRange(0, top > 0 ? top * 1.1 : 1);
-    weightAxis->applyNiceNumbers();
     HighlightSelectedRow();
 }
 

@@ -15,6 +15,8 @@
 
 class QChart;
 class QChartView;
+class QDateTimeAxis;
+class QValueAxis;
 class QComboBox;
 class QDateTimeEdit;
 class QLabel;
@@ -94,6 +96,8 @@ private:
     QPushButton* exportBtn_ = nullptr;
     QTableWidget* table_ = nullptr;
     QChart* chart_ = nullptr;
+    QDateTimeAxis* timeAxis_ = nullptr;
+    QValueAxis* weightAxis_ = nullptr;
     QChartView* chartView_ = nullptr;
     QLabel* status_ = nullptr;
     QTimer* refreshTimer_ = nullptr;

@@ -25,6 +25,7 @@ struct TFigures {
     qint64 wallMs = 0;
     qint64 longestGapMs = 0;
     qint64 workerMs = 0;
+    qint64 gapEndMs = 0; // when the longest gap ended, from the start
 };
 
 TFigures Measure(TReportForm& form, const QDateTime& from, const QDateTime& to)
@@ -34,8 +35,14 @@ TFigures Measure(TReportForm& form, const QDateTime& from, const QDateTime& to)
     qint64 longest = 0;
     QTimer ticker;
     ticker.setInterval(2);
-    QObject::connect(&ticker, &QTimer::timeout,
-                     [&] { longest = std::max(longest, sinceTick.restart()); });
+    qint64 gapEnd = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 gap = sinceTick.restart();
+        if (gap > longest) {
+            longest = gap;
+            gapEnd = wall.elapsed();
+        }
+    });
     wall.start();
     sinceTick.start();
     ticker.start();
@@ -46,7 +53,7 @@ TFigures Measure(TReportForm& form, const QDateTime& from, const QDateTime& to)
     QCoreApplication::processEvents();
     longest = std::max(longest, sinceTick.elapsed());
     ticker.stop();
-    return {wall.elapsed(), longest, form.Shown().elapsedMs};
+    return {wall.elapsed(), longest, form.Shown().elapsedMs, gapEnd};
 }
 
 } // namespace
@@ -86,9 +93,9 @@ int main(int argc, char** argv)
         paint.start();
         form.grab();
         std::printf("%-20s report thread %6lld ms | shown after %6lld ms | window thread's"
-                    " longest gap %4lld ms | one repaint %4lld ms\n",
+                    " longest gap %4lld ms (ended at %lld ms) | one repaint %4lld ms\n",
                     c.name, static_cast<long long>(f.workerMs), static_cast<long long>(f.wallMs),
-                    static_cast<long long>(f.longestGapMs),
+                    static_cast<long long>(f.longestGapMs), static_cast<long long>(f.gapEndMs),
                     static_cast<long long>(paint.elapsed()));
     }
     return 0;
