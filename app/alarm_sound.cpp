@@ -182,6 +182,7 @@ void TAlarmSound::SinkStateChanged()
 
 void TAlarmSound::Beep()
 {
+    ++beeps_;
     if (!BeepThroughAudio())
         TerminalBell();
 }

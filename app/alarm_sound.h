@@ -48,6 +48,8 @@ public:
 
     // Normal ends of the file since it was opened.
     int CompletedPlays() const;
+    // Beeps asked for since the player was made.
+    int Beeps() const { return beeps_; }
     // Whether the machine has an audio output at all.
     static bool HasAudioOutput();
     static const QString& NoAudioOutputText();
@@ -67,6 +69,7 @@ private:
     std::unique_ptr<TPcmStream> stream_;
     std::unique_ptr<QAudioSink> sink_;
     bool playing_ = false;
+    int beeps_ = 0;
     std::unique_ptr<QBuffer> beepData_;
     std::unique_ptr<QAudioSink> beepSink_;
 };

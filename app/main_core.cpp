@@ -333,4 +333,10 @@ void TMainCore::ConnectTrue(int line, uint8_t netNum)
     stateLists_.DropPin(static_cast<uint8_t>(line), netNum);
 }
 
+void TMainCore::AlarmSoundFailed(const QString& error)
+{
+    if (log_.IsOpen())
+        Log(LogAlarmSoundFailedLine(Now(), error));
+}
+
 } // namespace karvel

@@ -88,6 +88,9 @@ public:
     void ConnectTrue3(uint8_t n) { ConnectTrue(3, n); }
     void ConnectTrue4(uint8_t n) { ConnectTrue(4, n); }
 
+    // The alarm sound failed while it played: one line in the work log, when it is open.
+    void AlarmSoundFailed(const QString& error);
+
     // The status text of a counter change.
     static QString CountStatusText(const QString& product, uint8_t netNum,
                                    const QString& countCText, const QString& countDText);

@@ -33,10 +33,14 @@ TForm1::TForm1(TCoreOptions options)
     setWindowTitle(kCaption);
     setObjectName(QStringLiteral("TForm1"));
     BuildToolbar();
+    alarmStatus_ = new QLabel(this);
+    statusBar()->addWidget(alarmStatus_, 1);
     accountingStatus_ = new QLabel(this);
     statusBar()->addWidget(accountingStatus_, 1);
     statusBar()->setSizeGripEnabled(false);
-    statusBar()->hide(); // shown only while booked changes wait for the accounting server
+    // Shown only while there is something to say: booked changes waiting for the
+    // accounting server, or an alarm sound that failed.
+    UpdateStatusBar();
     setCentralWidget(new QWidget(this));
     centralWidget()->setFixedHeight(0);
     layout()->setSizeConstraint(QLayout::SetFixedSize); // the window is its toolbar
@@ -102,8 +106,7 @@ void TForm1::BuildToolbar()
         case TToolbarButton::NoSoundBtn:
             button->setToolTip(QStringLiteral("Выключить звук"));
             connect(button, &QToolButton::clicked, this, &TForm1::NoSoundBtnClick);
-            noSoundAction_ = action;
-            action->setVisible(false); // shown when the alarm sound starts
+            noSoundAction_ = action; // in its place from the start, so "Log" never moves
             break;
         case TToolbarButton::LogBtn:
             button->setToolTip(QStringLiteral("Состояние системы"));
@@ -130,6 +133,7 @@ QToolButton* TForm1::Button(const QString& name) const
 void TForm1::CreateWindows()
 {
     sound_ = std::make_unique<TAlarmSound>();
+    connect(sound_.get(), &TAlarmSound::PlayFailed, this, &TForm1::AlarmSoundFailed);
     core_ = std::make_unique<TMainCore>(options_, this);
     core_->OpenSoundFile = [this](const QString& file) { return sound_->Open(file); };
     core_->DozStructParShow = [this](uint8_t pos, uint8_t eNum, const TDosageStructure& s) {
@@ -171,10 +175,40 @@ void TForm1::CreateLine(int line)
 void TForm1::SoundAlarm()
 {
     const TAlarmOptions options {core_->SoundStop(), core_->SoundMode()};
-    const auto error =
-        SoundStopAlarm(options, cs_, *sound_, [this] { noSoundAction_->setVisible(true); });
+    const auto error = SoundStopAlarm(options, cs_, *sound_, [this] {
+        noSoundAction_->setVisible(true);
+        SetAlarmStatus(QString()); // the sound plays again
+    });
     if (error)
         karvel::ShowMessage(this, *error);
+}
+
+// The audio output failed in the middle of an alarm. The operator must still hear the
+// alarm and see why the sound stopped: this alarm falls back to the beeper, the status
+// line says what happened and the work log keeps it. The next alarm tries the sound
+// file again.
+void TForm1::AlarmSoundFailed(const QString& error)
+{
+    sound_->Beep();
+    if (core_)
+        core_->AlarmSoundFailed(error);
+    SetAlarmStatus(
+        QStringLiteral("Сбой звука тревоги: %1. Тревога подана звуковым сигналом.").arg(error));
+}
+
+void TForm1::SetAlarmStatus(const QString& text)
+{
+    alarmStatus_->setText(text);
+    UpdateStatusBar();
+}
+
+void TForm1::UpdateStatusBar()
+{
+    const bool alarm = !alarmStatus_->text().isEmpty();
+    const bool accounting = !accountingStatus_->text().isEmpty();
+    alarmStatus_->setVisible(alarm);
+    accountingStatus_->setVisible(accounting);
+    statusBar()->setVisible(alarm || accounting);
 }
 
 void TForm1::LineBtnClick(int line)
@@ -208,6 +242,7 @@ void TForm1::BitBtn1Click()
 
 void TForm1::NoSoundBtnClick()
 {
+    SetAlarmStatus(QString()); // the operator has seen it
     if (const auto error = sound_->Stop())
         karvel::ShowMessage(this, *error);
 }
@@ -267,12 +302,17 @@ void TForm1::ShowMessage(const QString& text)
 void TForm1::AccountingTrouble(const QString& text)
 {
     accountingStatus_->setText(text);
-    statusBar()->setVisible(!text.isEmpty());
+    UpdateStatusBar();
 }
 
 QString TForm1::AccountingStatus() const
 {
     return accountingStatus_->text();
+}
+
+QString TForm1::AlarmStatus() const
+{
+    return alarmStatus_->text();
 }
 
 void TForm1::closeEvent(QCloseEvent* event)

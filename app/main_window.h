@@ -43,8 +43,11 @@ public:
     TFormLine& Line(int line) { return *lines_.at(static_cast<size_t>(line - 1)); }
     TLogFrm& StateWindow() { return *logFrm_; }
     TDozStructPar& DosingWindow() { return *dozWindow_; }
+    TAlarmSound& Sound() { return *sound_; }
     QToolButton* Button(const QString& name) const;
     QString AccountingStatus() const;
+    // Why the alarm sound stopped on its own; empty while there is nothing to say.
+    QString AlarmStatus() const;
 
     // The toolbar's actions.
     void LineBtnClick(int line);
@@ -72,6 +75,9 @@ private:
     void BuildToolbar();
     void CreateLine(int line);
     void SoundAlarm();
+    void AlarmSoundFailed(const QString& error);
+    void SetAlarmStatus(const QString& text);
+    void UpdateStatusBar();
 
     TCoreOptions options_;
     TStoreLineSettings lineSettings_;
@@ -87,6 +93,7 @@ private:
     std::unique_ptr<TLogFrm> logFrm_;
     std::unique_ptr<TReportForm> report_;
     QLabel* accountingStatus_ = nullptr;
+    QLabel* alarmStatus_ = nullptr;
     QAction* noSoundAction_ = nullptr;
 };
 

@@ -4,6 +4,12 @@ namespace karvel {
 
 namespace {
 
+// A text of somebody else's (an error) on one log line.
+QString OneLine(QString text)
+{
+    return text.replace(u'\r', u' ').replace(u'\n', u' ');
+}
+
 QString TerminalPart(const QString& when, int line, uint8_t netNum)
 {
     return when + QStringLiteral(" Линия %1, Весы  %2").arg(line).arg(netNum);
@@ -33,10 +39,13 @@ QString LogLinkBackLine(const QString& when, int line, uint8_t netNum)
 
 QString LogAccountingFailedLine(const QString& when, int line, uint8_t netNum, const QString& error)
 {
-    QString oneLine = error;
-    oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
     return TerminalPart(when, line, netNum) +
-        QStringLiteral("  -  Учет не принял изменение, оно записано в журнал: ") + oneLine;
+        QStringLiteral("  -  Учет не принял изменение, оно записано в журнал: ") + OneLine(error);
+}
+
+QString LogAlarmSoundFailedLine(const QString& when, const QString& error)
+{
+    return when + QStringLiteral("  -  Сбой звука тревоги: ") + OneLine(error);
 }
 
 } // namespace karvel

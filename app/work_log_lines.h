@@ -14,5 +14,7 @@ QString LogLinkBackLine(const QString& when, int line, uint8_t netNum);
 // A booked change that did not reach the accounting server and waits in the journal.
 QString LogAccountingFailedLine(const QString& when, int line, uint8_t netNum,
                                 const QString& error);
+// The alarm sound stopped in the middle of an alarm because the audio output failed.
+QString LogAlarmSoundFailedLine(const QString& when, const QString& error);
 
 } // namespace karvel

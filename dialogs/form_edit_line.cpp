@@ -134,13 +134,30 @@ void TFormEditLine::ShowData()
 void TFormEditLine::LoadLine(int line)
 {
     isEdit_ = false;
+    bool loaded = false;
     try {
         const TConfigStore store(storePath_);
-        if (const auto composition = LoadLineComposition(store, line))
+        if (const auto composition = LoadLineComposition(store, line)) {
             Show(*composition);
+            loaded = true;
+        }
     } catch (const TStepError& error) {
         ShowMessage(this, error.text());
     }
+    SetSaveAllowed(loaded);
+}
+
+// After a failed load the grid still holds the line shown before (or nothing of this
+// line), so a save would write another line's terminals into this one. The button stays
+// off until a line loads; the grid is left as it is, and the faulty value is mended in
+// the store, whose message named it.
+void TFormEditLine::SetSaveAllowed(bool allowed)
+{
+    loaded_ = allowed;
+    saveBtn_->setEnabled(allowed);
+    saveBtn_->setToolTip(
+        allowed ? QString()
+                : QStringLiteral("Линия %1 не загружена: сохранение невозможно").arg(Line()));
 }
 
 void TFormEditLine::Show(const TLineComposition& composition)
@@ -166,6 +183,8 @@ TLineComposition TFormEditLine::FromControls() const
 
 void TFormEditLine::BitBtn1Click()
 {
+    if (!loaded_)
+        return; // the grid is not this line's
     isEdit_ = true;
     try {
         TConfigStore store(storePath_);

@@ -23,7 +23,7 @@ public:
 
     // Loads the line the selector shows.
     void ShowData();
-    // "Сохранить".
+    // "Сохранить"; does nothing while the line shown has not loaded.
     void BitBtn1Click();
     // ShowData, then the modal dialog: true (OK) when the main window must reload.
     bool Run();
@@ -46,12 +46,14 @@ public:
 private:
     void LoadLine(int line);
     void Show(const TLineComposition& composition);
+    void SetSaveAllowed(bool allowed);
     TLineComposition FromControls() const;
     void SetCell(int row, int column, const QString& text);
     QString Cell(int row, int column) const;
 
     QString storePath_;
     bool isEdit_ = false;
+    bool loaded_ = false; // the grid holds the line the selector shows
     QLineEdit* edit1_ = nullptr;
     QToolButton* down_ = nullptr;
     QToolButton* up_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 
 #include <memory>
 
@@ -41,6 +42,11 @@ TPasswordDlg::TPasswordDlg(QWidget* parent) : QDialog(parent)
     cancelBtn_->setGeometry(150, 59, 75, 25);
     cancelBtn_->setAutoDefault(false);
     connect(cancelBtn_, &QPushButton::clicked, this, &QDialog::reject);
+
+    // In the middle of the screen, not over the line window that asks: a position of our
+    // own keeps the dialog from being placed over its parent when it is shown.
+    if (const QScreen* where = screen())
+        move(where->availableGeometry().center() - rect().center());
 }
 
 QString TPasswordDlg::GetPassword() const

@@ -87,7 +87,7 @@ int main(int argc, char** argv)
     for (const sim::Model model : {sim::Model::KR100, sim::Model::KR200}) {
         const uint8_t net = model == sim::Model::KR100 ? 5 : 6;
         const std::string name = sim::ModelName(model);
-        sim::SimTerminal terminal({net, model, "Продукт", 2, 5000}, 400, 1, 0);
+        sim::TSimTerminal terminal({net, model, "Продукт", 2, 5000}, 400, 1, 0);
         const auto requests = Requests(net);
 
         // One answer to each request, in each variant; and all of them back to back.
@@ -95,7 +95,7 @@ int main(int argc, char** argv)
         for (int variant = 0; variant < 4; ++variant) {
             Bytes all = {static_cast<uint8_t>(variant), net};
             for (size_t i = 0; i < requests.size(); ++i) {
-                const sim::Answer answer = terminal.Respond(requests[i], now += 37);
+                const sim::TAnswer answer = terminal.Respond(requests[i], now += 37);
                 if (answer.packet.empty())
                     continue;
                 const Bytes frame = Frame(static_cast<TProtocol>(variant), answer.packet);
@@ -117,7 +117,7 @@ int main(int argc, char** argv)
         Bytes seed = {static_cast<uint8_t>(model == sim::Model::KR200 ? 1 : 0), net};
         for (int round = 0; round < 40; ++round) {
             for (size_t i = 0; i < 10; ++i) {
-                const sim::Answer answer = terminal.Respond(requests[i], now += 41);
+                const sim::TAnswer answer = terminal.Respond(requests[i], now += 41);
                 if (answer.packet.empty() || answer.packet.size() > 0x3F)
                     continue;
                 seed.push_back(static_cast<uint8_t>(answer.packet.size()));

@@ -5,7 +5,9 @@ Usage: demo-config.py STORE_FILE
 Lines 1 and 3 carry KR-200 terminals, lines 2 and 4 KR-100 terminals; the network numbers
 and products match what scripts/run.sh starts the simulator with.
 """
+import os
 import sys
+import tempfile
 
 # (terminal type: True = KR-100, [(network number, product), ...]) for lines 1..4.
 LINES = {
@@ -49,6 +51,22 @@ def store():
     return "\r\n".join(out)
 
 
+def write_store(path, content):
+    """Replaces the store file at once, readable by its owner only (it holds the password),
+    as the program itself writes it."""
+    directory = os.path.dirname(os.path.abspath(path))
+    fd, temporary = tempfile.mkstemp(dir=directory, prefix=".Karvel_net.")  # mode 0600
+    try:
+        with os.fdopen(fd, "w", encoding="utf-8", newline="") as f:
+            f.write(content)
+            f.flush()
+            os.fsync(f.fileno())
+        os.replace(temporary, path)
+    except BaseException:
+        os.unlink(temporary)
+        raise
+
+
 def simulator_arguments(line):
     """The terminals of one line as karvel-sim options."""
     kr100, terminals = LINES[line]
@@ -62,5 +80,4 @@ if __name__ == "__main__":
         sys.exit(0)
     if len(sys.argv) != 2:
         sys.exit(__doc__)
-    with open(sys.argv[1], "w", encoding="utf-8", newline="") as f:
-        f.write(store())
+    write_store(sys.argv[1], store())

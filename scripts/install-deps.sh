@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project builds, tests and runs with.
 # Safe to run again: packages already present are left alone.
+# `file` and `dpkg-dev` (dpkg-shlibdeps) are what cpack needs to build the Debian package.
 set -euo pipefail
 
 packages=(
@@ -9,7 +10,8 @@ packages=(
   libgtest-dev libgmock-dev
   dbus dbus-bin python3 python3-dbus python3-gi
   xvfb xauth x11-apps imagemagick fonts-dejavu-core
-  clang clang-format libclang-rt-14-dev libmodbus-dev file
+  clang clang-format libclang-rt-14-dev libmodbus-dev
+  file dpkg-dev
   qt6-multimedia-dev libfluidsynth-dev fluid-soundfont-gm fonts-liberation
   libsqlite3-dev sqlite3
   qt6-charts-dev libqt6opengl6-dev

@@ -36,20 +36,20 @@ int main(int argc, char** argv)
     if (configHome.empty())
         configHome = home + "/.config";
 
-    const ParsedOptions parsed =
+    const TParsedOptions parsed =
         ParseOptions(std::vector<std::string>(argv + 1, argv + argc), configHome, home);
     if (!parsed.error.empty())
         return Fail(parsed.error + "\n(karvel-sim --help explains the options)", 2);
-    const SimOptions& options = parsed.options;
+    const TSimOptions& options = parsed.options;
     if (options.help) {
         std::fputs(HelpText().c_str(), stdout);
         return 0;
     }
 
-    SimRunner::InstallSignals();
+    TSimRunner::InstallSignals();
     const bool onDevice = !options.device.empty();
-    OpenedPort port = onDevice ? OpenSerialDevice(options.device, options.baud)
-                               : OpenPseudoTerminal(options.baud);
+    TOpenedPort port = onDevice ? OpenSerialDevice(options.device, options.baud)
+                                : OpenPseudoTerminal(options.baud);
     if (port.fd < 0)
         return Fail(port.error, 1);
 
@@ -68,7 +68,7 @@ int main(int argc, char** argv)
         return Fail(error, 1);
     }
 
-    RunnerFds fds;
+    TRunnerFds fds;
     fds.line = port.fd;
     fds.control = controlFd;
     fds.keep = port.keepFd;
@@ -85,7 +85,7 @@ int main(int argc, char** argv)
     const bool pace = options.pace.value_or(!onDevice);
     int status = 0;
     {
-        SimRunner runner(options, fds, pace);
+        TSimRunner runner(options, fds, pace);
         status = runner.Run();
     }
     if (fds.closeWatch >= 0)

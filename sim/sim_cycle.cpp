@@ -14,7 +14,7 @@ constexpr uint64_t kCounterModulus = 10'000'000'000ull; // ten BCD digits
 
 } // namespace
 
-WeighingCycle::WeighingCycle(int64_t cycleMs, uint32_t portionRaw, uint64_t seed, int64_t nowMs)
+TWeighingCycle::TWeighingCycle(int64_t cycleMs, uint32_t portionRaw, uint64_t seed, int64_t nowMs)
     : random_(seed), cycleMs_(std::max(cycleMs, kMinCycleMs)), portion_(portionRaw), now_(nowMs)
 {
     target_ = DrawTarget();
@@ -29,7 +29,7 @@ WeighingCycle::WeighingCycle(int64_t cycleMs, uint32_t portionRaw, uint64_t seed
     }
 }
 
-int64_t WeighingCycle::PhaseLength(Phase phase) const
+int64_t TWeighingCycle::PhaseLength(Phase phase) const
 {
     const int64_t loading = cycleMs_ * kLoadingShare / 100;
     const int64_t weighing = cycleMs_ * kWeighingShare / 100;
@@ -44,13 +44,13 @@ int64_t WeighingCycle::PhaseLength(Phase phase) const
     return cycleMs_;
 }
 
-void WeighingCycle::SetEventRates(double errorRate, double outletRate)
+void TWeighingCycle::SetEventRates(double errorRate, double outletRate)
 {
     errorRate_ = errorRate;
     outletRate_ = outletRate;
 }
 
-bool WeighingCycle::Progressing() const
+bool TWeighingCycle::Progressing() const
 {
     if (!running_ || error_ || pass_)
         return false;
@@ -61,7 +61,7 @@ bool WeighingCycle::Progressing() const
     return true;
 }
 
-void WeighingCycle::Advance(int64_t nowMs)
+void TWeighingCycle::Advance(int64_t nowMs)
 {
     while (nowMs > now_) {
         const bool progressing = Progressing();
@@ -85,7 +85,7 @@ void WeighingCycle::Advance(int64_t nowMs)
     }
 }
 
-void WeighingCycle::FinishPhase()
+void TWeighingCycle::FinishPhase()
 {
     elapsed_ = 0;
     switch (phase_) {
@@ -110,7 +110,7 @@ void WeighingCycle::FinishPhase()
     }
 }
 
-void WeighingCycle::FixPortion()
+void TWeighingCycle::FixPortion()
 {
     auto& c = counters_;
     c.d = target_;
@@ -129,7 +129,7 @@ void WeighingCycle::FixPortion()
         doseDone_ = true;
 }
 
-uint32_t WeighingCycle::DrawTarget()
+uint32_t TWeighingCycle::DrawTarget()
 {
     double factor = 1.0 + (random_.Uniform() * 2.0 - 1.0) * kPortionSpread;
     if (replenishOff_)
@@ -138,7 +138,7 @@ uint32_t WeighingCycle::DrawTarget()
     return static_cast<uint32_t>(std::clamp(raw, 0.0, 999999.0));
 }
 
-void WeighingCycle::EmptyIntoLoading()
+void TWeighingCycle::EmptyIntoLoading()
 {
     phase_ = Phase::Loading;
     elapsed_ = 0;
@@ -146,7 +146,7 @@ void WeighingCycle::EmptyIntoLoading()
     target_ = DrawTarget();
 }
 
-int64_t WeighingCycle::WeightRaw() const
+int64_t TWeighingCycle::WeightRaw() const
 {
     if (pass_)
         return 0;
@@ -163,23 +163,23 @@ int64_t WeighingCycle::WeightRaw() const
     return 0;
 }
 
-bool WeighingCycle::Feeding() const
+bool TWeighingCycle::Feeding() const
 {
     return pass_ || (Progressing() && phase_ == Phase::Loading);
 }
 
-bool WeighingCycle::FineFeeding() const
+bool TWeighingCycle::FineFeeding() const
 {
     return Progressing() && phase_ == Phase::Loading && !replenishOff_ &&
         elapsed_ * 100 >= PhaseLength(Phase::Loading) * kFineFeedFromPercent;
 }
 
-bool WeighingCycle::Discharging() const
+bool TWeighingCycle::Discharging() const
 {
     return pass_ || (Progressing() && phase_ == Phase::Unloading);
 }
 
-uint8_t WeighingCycle::StateBits() const
+uint8_t TWeighingCycle::StateBits() const
 {
     constexpr uint8_t kBoth = 0x01, kUnloading = 0x02, kLoading = 0x04, kStopPause = 0x08;
     if (pass_)
@@ -189,7 +189,7 @@ uint8_t WeighingCycle::StateBits() const
     return phase_ == Phase::Unloading ? kUnloading : kLoading;
 }
 
-void WeighingCycle::Start()
+void TWeighingCycle::Start()
 {
     if (!running_ && counters_.E >= doseLimit_ && doseLimit_ > 0)
         counters_.E = 0; // a new dose begins
@@ -198,23 +198,23 @@ void WeighingCycle::Start()
     replenishOff_ = false;
 }
 
-void WeighingCycle::Stop()
+void TWeighingCycle::Stop()
 {
     running_ = false;
     pass_ = false;
 }
 
-void WeighingCycle::Block()
+void TWeighingCycle::Block()
 {
     blocked_ = true;
 }
 
-void WeighingCycle::Release()
+void TWeighingCycle::Release()
 {
     blocked_ = false;
 }
 
-void WeighingCycle::ProductPass()
+void TWeighingCycle::ProductPass()
 {
     // What is in the hopper and not yet counted flows out with the product.
     if (phase_ != Phase::Unloading)
@@ -223,7 +223,7 @@ void WeighingCycle::ProductPass()
     pass_ = true;
 }
 
-void WeighingCycle::ResetCycle()
+void TWeighingCycle::ResetCycle()
 {
     if (phase_ == Phase::Unloading) {
         EmptyIntoLoading(); // the portion was counted; the rest goes out
@@ -235,19 +235,19 @@ void WeighingCycle::ResetCycle()
     elapsed_ = 0;
 }
 
-void WeighingCycle::ReplenishmentOff()
+void TWeighingCycle::ReplenishmentOff()
 {
     replenishOff_ = true;
 }
 
-void WeighingCycle::ZeroShiftCounters()
+void TWeighingCycle::ZeroShiftCounters()
 {
     counters_.C = 0;
     counters_.n = 0;
     counters_.E = 0;
 }
 
-void WeighingCycle::ResetError()
+void TWeighingCycle::ResetError()
 {
     error_ = false;
 }

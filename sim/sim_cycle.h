@@ -14,7 +14,7 @@ enum class Phase : uint8_t { Loading, Weighing, Unloading };
 
 // Raw counter values as the terminal sends them: weights in units of the terminal's last
 // decimal, the cycle time in tenths of a second.
-struct CycleCounters {
+struct TCycleCounters {
     uint64_t C = 0; // total weight
     uint64_t n = 0; // portions
     uint64_t E = 0; // limited sum
@@ -23,7 +23,7 @@ struct CycleCounters {
     uint64_t t = 0; // cycle time, 0.1 s
 };
 
-class WeighingCycle {
+class TWeighingCycle {
 public:
     // Share of the cycle each phase takes, in percent.
     static constexpr int kLoadingShare = 50;
@@ -32,7 +32,7 @@ public:
 
     // The cycle starts running at a phase position drawn from `seed`, so that terminals
     // of one line do not move in lockstep.
-    WeighingCycle(int64_t cycleMs, uint32_t portionRaw, uint64_t seed, int64_t nowMs);
+    TWeighingCycle(int64_t cycleMs, uint32_t portionRaw, uint64_t seed, int64_t nowMs);
 
     void Advance(int64_t nowMs);
 
@@ -75,7 +75,7 @@ public:
     // Bit 1 unloading, bit 2 loading, bit 3 stop/pause; product pass sets bits 0..2.
     uint8_t StateBits() const;
 
-    const CycleCounters& Counters() const { return counters_; }
+    const TCycleCounters& Counters() const { return counters_; }
     // Everything that was weighed and counted since start; never cleared.
     uint64_t PassedRaw() const { return passed_; }
     // Product let through unweighed (product pass), at the nominal rate.
@@ -88,7 +88,7 @@ private:
     uint32_t DrawTarget();
     void EmptyIntoLoading();
 
-    SimRandom random_;
+    TSimRandom random_;
     int64_t cycleMs_;
     uint32_t portion_;
     uint64_t doseLimit_ = 0;
@@ -111,7 +111,7 @@ private:
     bool outletManual_ = false;
     int64_t outletTimer_ = 0; // ms left of a random outlet-full event
 
-    CycleCounters counters_;
+    TCycleCounters counters_;
     uint64_t passed_ = 0;
     double unweighed_ = 0;
 };

@@ -30,9 +30,9 @@ std::vector<uint8_t> FramePacket(std::span<const uint8_t> packet)
     return frame;
 }
 
-FaultDecision FaultPlan::Decide(uint8_t ownNet)
+TFaultDecision TFaultPlan::Decide(uint8_t ownNet)
 {
-    FaultDecision d;
+    TFaultDecision d;
     d.drop = random_.Chance(rates_.drop);
     d.corrupt = random_.Chance(rates_.corrupt);
     d.corruptDraw = static_cast<uint8_t>(random_.Below(254));
@@ -51,8 +51,8 @@ FaultDecision FaultPlan::Decide(uint8_t ownNet)
     return d;
 }
 
-std::vector<uint8_t> FaultPlan::Apply(const FaultDecision& decision,
-                                      std::span<const uint8_t> packet)
+std::vector<uint8_t> TFaultPlan::Apply(const TFaultDecision& decision,
+                                       std::span<const uint8_t> packet)
 {
     if (decision.drop || packet.empty())
         return {};
@@ -75,7 +75,7 @@ std::vector<uint8_t> FaultPlan::Apply(const FaultDecision& decision,
     return wire;
 }
 
-std::string FaultPlan::Describe(const FaultDecision& decision)
+std::string TFaultPlan::Describe(const TFaultDecision& decision)
 {
     if (decision.drop)
         return "answer dropped";

@@ -13,7 +13,7 @@
 namespace karvel::sim {
 
 // Probabilities per answer, 0..1.
-struct FaultRates {
+struct TFaultRates {
     double drop = 0;
     double corrupt = 0;
     double noise = 0;
@@ -21,7 +21,7 @@ struct FaultRates {
     double late = 0; // the answer comes after the master has stopped waiting
 };
 
-struct FaultDecision {
+struct TFaultDecision {
     bool drop = false;
     bool corrupt = false;
     uint8_t corruptDraw = 0; // picks the wrong checksum: never FF, never the right one
@@ -31,26 +31,26 @@ struct FaultDecision {
     bool late = false;
 };
 
-class FaultPlan {
+class TFaultPlan {
 public:
     static constexpr int kMaxNoiseBytes = 8;
     // A late answer comes this much after the usual delay: beyond the master's 140 ms wait.
     static constexpr int kLateAnswerMs = 200;
 
-    FaultPlan(const FaultRates& rates, uint64_t seed) : rates_(rates), random_(seed) { }
+    TFaultPlan(const TFaultRates& rates, uint64_t seed) : rates_(rates), random_(seed) { }
 
     // One decision per answer; the draws are the same whatever the rates, apart from the
     // noise bytes, so two runs with one seed and one request sequence agree.
-    FaultDecision Decide(uint8_t ownNet);
+    TFaultDecision Decide(uint8_t ownNet);
 
     // The wire bytes of `packet` under `decision`, or nothing when it is dropped.
-    static std::vector<uint8_t> Apply(const FaultDecision& decision,
+    static std::vector<uint8_t> Apply(const TFaultDecision& decision,
                                       std::span<const uint8_t> packet);
-    static std::string Describe(const FaultDecision& decision);
+    static std::string Describe(const TFaultDecision& decision);
 
 private:
-    FaultRates rates_;
-    SimRandom random_;
+    TFaultRates rates_;
+    TSimRandom random_;
 };
 
 // The frame of a packet as the terminals send it.

@@ -8,7 +8,7 @@
 
 namespace karvel::sim {
 
-class FeedPort : public TPortLink {
+class TFeedPort : public TPortLink {
 public:
     bool Connected() const override { return true; }
     bool ReadActive() const override { return true; }

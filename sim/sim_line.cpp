@@ -10,17 +10,17 @@
 namespace karvel::sim {
 
 // The simulator has no port object of its own: it feeds the decoder directly.
-class SimLine::Port : public FeedPort { };
+class TSimLine::Port : public TFeedPort { };
 
-SimLine::SimLine(const LineSetup& setup, int64_t nowMs)
+TSimLine::TSimLine(const TLineSetup& setup, int64_t nowMs)
     : faults_(setup.faults, setup.seed), port_(std::make_unique<Port>()),
       decoder_(std::make_unique<TComVistam>())
 {
-    for (const TerminalConfig& config : setup.terminals) {
+    for (const TTerminalConfig& config : setup.terminals) {
         // Each terminal draws from its own sequence, so its cycle does not depend on the
         // order in which the master polls.
         const uint64_t seed = setup.seed * 0x100000001B3ull + config.net;
-        auto terminal = std::make_unique<SimTerminal>(config, setup.cycleMs, seed, nowMs);
+        auto terminal = std::make_unique<TSimTerminal>(config, setup.cycleMs, seed, nowMs);
         terminal->Cycle().SetEventRates(setup.errorRate, setup.outletRate);
         terminals_.push_back(std::move(terminal));
     }
@@ -32,9 +32,9 @@ SimLine::SimLine(const LineSetup& setup, int64_t nowMs)
     };
 }
 
-SimLine::~SimLine() = default;
+TSimLine::~TSimLine() = default;
 
-SimTerminal* SimLine::Find(uint8_t net)
+TSimTerminal* TSimLine::Find(uint8_t net)
 {
     for (auto& t : terminals_) {
         if (t->Config().net == net)
@@ -43,7 +43,7 @@ SimTerminal* SimLine::Find(uint8_t net)
     return nullptr;
 }
 
-void SimLine::SetSilent(uint8_t net, bool silent)
+void TSimLine::SetSilent(uint8_t net, bool silent)
 {
     if (silent)
         silent_.insert(net);
@@ -51,13 +51,13 @@ void SimLine::SetSilent(uint8_t net, bool silent)
         silent_.erase(net);
 }
 
-void SimLine::Advance(int64_t nowMs)
+void TSimLine::Advance(int64_t nowMs)
 {
     for (auto& t : terminals_)
         t->Cycle().Advance(nowMs);
 }
 
-std::vector<std::vector<uint8_t>> SimLine::Receive(std::span<const uint8_t> bytes, int64_t nowMs)
+std::vector<std::vector<uint8_t>> TSimLine::Receive(std::span<const uint8_t> bytes, int64_t nowMs)
 {
     std::vector<std::vector<uint8_t>> out;
     extraDelaysMs_.clear();
@@ -70,12 +70,12 @@ std::vector<std::vector<uint8_t>> SimLine::Receive(std::span<const uint8_t> byte
     return out;
 }
 
-void SimLine::HandlePacket(std::span<const uint8_t> packet, int64_t nowMs,
-                           std::vector<std::vector<uint8_t>>& out)
+void TSimLine::HandlePacket(std::span<const uint8_t> packet, int64_t nowMs,
+                            std::vector<std::vector<uint8_t>>& out)
 {
     ++requests_;
     const std::string rx = "rx " + HexBytes(packet);
-    SimTerminal* terminal = Find(packet[0]);
+    TSimTerminal* terminal = Find(packet[0]);
     if (terminal == nullptr) {
         Trace(rx + "  | no terminal " + std::to_string(packet[0]) + " on this line");
         return;
@@ -84,46 +84,46 @@ void SimLine::HandlePacket(std::span<const uint8_t> packet, int64_t nowMs,
         Trace(rx + "  | terminal " + std::to_string(packet[0]) + " is silent");
         return;
     }
-    const Answer answer = terminal->Respond(packet, nowMs);
+    const TAnswer answer = terminal->Respond(packet, nowMs);
     if (answer.packet.empty()) {
         Trace(rx + "  | " + answer.text);
         return;
     }
-    const FaultDecision decision = faults_.Decide(packet[0]);
-    std::vector<uint8_t> wire = FaultPlan::Apply(decision, answer.packet);
+    const TFaultDecision decision = faults_.Decide(packet[0]);
+    std::vector<uint8_t> wire = TFaultPlan::Apply(decision, answer.packet);
     std::string text = rx + "  | tx " + HexBytes(answer.packet) + "  | " + answer.text;
-    const std::string fault = FaultPlan::Describe(decision);
+    const std::string fault = TFaultPlan::Describe(decision);
     if (!fault.empty())
         text += "  | FAULT: " + fault;
     Trace(text);
     if (!wire.empty()) {
         ++answers_;
         out.push_back(std::move(wire));
-        extraDelaysMs_.push_back(decision.late ? FaultPlan::kLateAnswerMs : 0);
+        extraDelaysMs_.push_back(decision.late ? TFaultPlan::kLateAnswerMs : 0);
     }
 }
 
-void SimLine::Trace(const std::string& text) const
+void TSimLine::Trace(const std::string& text) const
 {
     if (OnTrace)
         OnTrace(text);
 }
 
-std::string SimLine::Control(const std::string& line, int64_t nowMs)
+std::string TSimLine::Control(const std::string& line, int64_t nowMs)
 {
     std::istringstream in(line);
     std::string verb, target, arg;
     in >> verb >> target >> arg;
     if (verb.empty())
         return "";
-    std::vector<SimTerminal*> chosen;
+    std::vector<TSimTerminal*> chosen;
     if (target == "all") {
         for (auto& t : terminals_)
             chosen.push_back(t.get());
     } else {
         char* end = nullptr;
         const long net = std::strtol(target.c_str(), &end, 10);
-        SimTerminal* t = (end && *end == '\0' && net > 0 && net < 256)
+        TSimTerminal* t = (end && *end == '\0' && net > 0 && net < 256)
             ? Find(static_cast<uint8_t>(net))
             : nullptr;
         if (t == nullptr)
@@ -132,8 +132,8 @@ std::string SimLine::Control(const std::string& line, int64_t nowMs)
         chosen.push_back(t);
     }
     Advance(nowMs);
-    for (SimTerminal* t : chosen) {
-        WeighingCycle& cycle = t->Cycle();
+    for (TSimTerminal* t : chosen) {
+        TWeighingCycle& cycle = t->Cycle();
         const uint8_t net = t->Config().net;
         if (verb == "silence")
             SetSilent(net, true);

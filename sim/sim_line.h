@@ -17,21 +17,21 @@
 
 namespace karvel::sim {
 
-struct LineSetup {
-    std::vector<TerminalConfig> terminals;
+struct TLineSetup {
+    std::vector<TTerminalConfig> terminals;
     int64_t cycleMs = 8000;
     uint64_t seed = 1;
-    FaultRates faults;
+    TFaultRates faults;
     double errorRate = 0; // weigher faults per cycle
     double outletRate = 0; // outlet-full events per cycle
 };
 
-class SimLine {
+class TSimLine {
 public:
-    SimLine(const LineSetup& setup, int64_t nowMs);
-    ~SimLine();
-    SimLine(const SimLine&) = delete;
-    SimLine& operator=(const SimLine&) = delete;
+    TSimLine(const TLineSetup& setup, int64_t nowMs);
+    ~TSimLine();
+    TSimLine(const TSimLine&) = delete;
+    TSimLine& operator=(const TSimLine&) = delete;
 
     // Feeds received bytes; returns the wire bytes of every answer they call for, in order.
     std::vector<std::vector<uint8_t>> Receive(std::span<const uint8_t> bytes, int64_t nowMs);
@@ -40,8 +40,8 @@ public:
     // Moves every terminal's cycle on to `nowMs`.
     void Advance(int64_t nowMs);
 
-    SimTerminal* Find(uint8_t net);
-    const std::vector<std::unique_ptr<SimTerminal>>& Terminals() const { return terminals_; }
+    TSimTerminal* Find(uint8_t net);
+    const std::vector<std::unique_ptr<TSimTerminal>>& Terminals() const { return terminals_; }
     void SetSilent(uint8_t net, bool silent);
     bool IsSilent(uint8_t net) const { return silent_.count(net) != 0; }
 
@@ -61,9 +61,9 @@ private:
                       std::vector<std::vector<uint8_t>>& out);
     void Trace(const std::string& text) const;
 
-    std::vector<std::unique_ptr<SimTerminal>> terminals_;
+    std::vector<std::unique_ptr<TSimTerminal>> terminals_;
     std::set<uint8_t> silent_;
-    FaultPlan faults_;
+    TFaultPlan faults_;
     std::unique_ptr<Port> port_; // declared before the decoder: outlives it
     std::unique_ptr<TComVistam> decoder_;
     std::vector<std::vector<uint8_t>> received_; // packets decoded from the current bytes

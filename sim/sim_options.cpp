@@ -14,7 +14,7 @@ constexpr int kMaxTerminals = 30;
 constexpr uint32_t kMaxPortionRaw = 999999;
 constexpr int kStandardBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
-struct TerminalArgs {
+struct TTerminalArgs {
     std::string net, model, product, portion, decimals;
 };
 
@@ -72,13 +72,13 @@ std::string ExpandHome(const std::string& path, const std::string& home)
     return path;
 }
 
-class Parser {
+class TParser {
 public:
-    Parser(const std::vector<std::string>& args, const std::string& configHome,
-           const std::string& home)
+    TParser(const std::vector<std::string>& args, const std::string& configHome,
+            const std::string& home)
         : args_(args), configHome_(configHome), home_(home)
     { }
-    ParsedOptions Run();
+    TParsedOptions Run();
 
 private:
     bool Fail(const std::string& message)
@@ -96,20 +96,20 @@ private:
     bool Net(const std::string& option, const std::string& text, std::vector<uint8_t>& into);
     bool Rate(const std::string& option, const std::string& text, double& into);
     bool Resolve();
-    bool MakeTerminal(const TerminalArgs& args);
+    bool MakeTerminal(const TTerminalArgs& args);
 
     const std::vector<std::string>& args_;
     std::string configHome_, home_;
-    SimOptions o_;
+    TSimOptions o_;
     std::string error_;
-    std::vector<TerminalArgs> specs_;
+    std::vector<TTerminalArgs> specs_;
     std::string listModel_ = "KR200";
     std::string listNets_;
     std::string portion_ = "50";
     std::string decimals_ = "2";
 };
 
-ParsedOptions Parser::Run()
+TParsedOptions TParser::Run()
 {
     static const std::set<std::string> kFlags = {"--help", "-h",     "--verbose",
                                                  "-v",     "--pace", "--no-pace"};
@@ -154,7 +154,7 @@ ParsedOptions Parser::Run()
     return {o_, error_};
 }
 
-bool Parser::Option(const std::string& name, const std::string& value)
+bool TParser::Option(const std::string& name, const std::string& value)
 {
     if (name == "--help" || name == "-h")
         return o_.help = true;
@@ -214,9 +214,9 @@ bool Parser::Option(const std::string& name, const std::string& value)
         return true;
     }
     if (name == "--cycle-ms") {
-        const auto c = ParseInt(value, WeighingCycle::kMinCycleMs, 86400000);
+        const auto c = ParseInt(value, TWeighingCycle::kMinCycleMs, 86400000);
         if (!c)
-            return Fail("--cycle-ms wants " + std::to_string(WeighingCycle::kMinCycleMs) +
+            return Fail("--cycle-ms wants " + std::to_string(TWeighingCycle::kMinCycleMs) +
                         "..86400000, got '" + value + "'");
         o_.cycleMs = *c;
         return true;
@@ -258,7 +258,7 @@ bool Parser::Option(const std::string& name, const std::string& value)
     return Fail("unknown option '" + name + "' (see --help)");
 }
 
-bool Parser::Net(const std::string& option, const std::string& text, std::vector<uint8_t>& into)
+bool TParser::Net(const std::string& option, const std::string& text, std::vector<uint8_t>& into)
 {
     for (const std::string& part : Split(text, ',')) {
         const auto n = ParseInt(part, 1, 254);
@@ -270,7 +270,7 @@ bool Parser::Net(const std::string& option, const std::string& text, std::vector
     return true;
 }
 
-bool Parser::Rate(const std::string& option, const std::string& text, double& into)
+bool TParser::Rate(const std::string& option, const std::string& text, double& into)
 {
     const auto r = ParseRate(text);
     if (!r)
@@ -279,9 +279,9 @@ bool Parser::Rate(const std::string& option, const std::string& text, double& in
     return true;
 }
 
-bool Parser::MakeTerminal(const TerminalArgs& args)
+bool TParser::MakeTerminal(const TTerminalArgs& args)
 {
-    TerminalConfig config;
+    TTerminalConfig config;
     const auto net = ParseInt(args.net, 1, 254);
     if (!net)
         return Fail("network number must be 1..254 (FF cannot be framed), got '" + args.net + "'");
@@ -306,13 +306,13 @@ bool Parser::MakeTerminal(const TerminalArgs& args)
     return true;
 }
 
-bool Parser::Resolve()
+bool TParser::Resolve()
 {
     if (!listNets_.empty()) {
         for (const std::string& net : Split(listNets_, ','))
             specs_.push_back({net, listModel_, "", "", ""});
     }
-    for (const TerminalArgs& args : specs_) {
+    for (const TTerminalArgs& args : specs_) {
         if (!MakeTerminal(args))
             return false;
     }
@@ -363,10 +363,10 @@ std::optional<uint64_t> ParseFixed(const std::string& text, int decimals)
     return value;
 }
 
-ParsedOptions ParseOptions(const std::vector<std::string>& args, const std::string& configHome,
-                           const std::string& home)
+TParsedOptions ParseOptions(const std::vector<std::string>& args, const std::string& configHome,
+                            const std::string& home)
 {
-    return Parser(args, configHome, home).Run();
+    return TParser(args, configHome, home).Run();
 }
 
 } // namespace karvel::sim

@@ -11,8 +11,8 @@
 
 namespace karvel::sim {
 
-struct SimOptions {
-    std::vector<TerminalConfig> terminals;
+struct TSimOptions {
+    std::vector<TTerminalConfig> terminals;
     std::string link; // symbolic link made to the pseudo-terminal
     std::string device; // a serial device to answer on instead of a pseudo-terminal
     int baud = 19200;
@@ -20,7 +20,7 @@ struct SimOptions {
     std::optional<bool> pace; // unset: pace on a pseudo-terminal, not on a device
     int64_t cycleMs = 8000;
     uint64_t seed = 1;
-    FaultRates faults;
+    TFaultRates faults;
     double errorRate = 0;
     double outletRate = 0;
     std::vector<uint8_t> silent;
@@ -32,15 +32,15 @@ struct SimOptions {
     bool help = false;
 };
 
-struct ParsedOptions {
-    SimOptions options;
+struct TParsedOptions {
+    TSimOptions options;
     std::string error; // empty when the command line was good
 };
 
 // `args` without the program name. `configHome` is $XDG_CONFIG_HOME (or ~/.config), used
 // for --com; `home` expands a leading "~/" in paths.
-ParsedOptions ParseOptions(const std::vector<std::string>& args, const std::string& configHome,
-                           const std::string& home);
+TParsedOptions ParseOptions(const std::vector<std::string>& args, const std::string& configHome,
+                            const std::string& home);
 std::string HelpText();
 
 // "50.5" with 2 decimals -> 5050; nothing when the text is not such a number or has more

@@ -55,9 +55,9 @@ std::string Errno(const std::string& what)
 
 } // namespace
 
-OpenedPort OpenPseudoTerminal(int baud)
+TOpenedPort OpenPseudoTerminal(int baud)
 {
-    OpenedPort port;
+    TOpenedPort port;
     port.fd = posix_openpt(O_RDWR | O_NOCTTY);
     if (port.fd < 0 || grantpt(port.fd) != 0 || unlockpt(port.fd) != 0) {
         port.error = Errno("cannot open a pseudo-terminal");
@@ -84,9 +84,9 @@ OpenedPort OpenPseudoTerminal(int baud)
     return port;
 }
 
-OpenedPort OpenSerialDevice(const std::string& path, int baud)
+TOpenedPort OpenSerialDevice(const std::string& path, int baud)
 {
-    OpenedPort port;
+    TOpenedPort port;
     port.path = path;
     port.fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (port.fd < 0) {
@@ -107,7 +107,7 @@ OpenedPort OpenSerialDevice(const std::string& path, int baud)
     return port;
 }
 
-void ClosePort(OpenedPort& port)
+void ClosePort(TOpenedPort& port)
 {
     if (port.fd >= 0)
         close(port.fd);

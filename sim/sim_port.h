@@ -6,7 +6,7 @@
 
 namespace karvel::sim {
 
-struct OpenedPort {
+struct TOpenedPort {
     int fd = -1; // read and written by the simulator, non-blocking
     int keepFd = -1; // the pseudo-terminal's slave side, held open so that the line never
                      // hangs up while the master program closes and reopens its port
@@ -14,9 +14,9 @@ struct OpenedPort {
     std::string error;
 };
 
-OpenedPort OpenPseudoTerminal(int baud);
-OpenedPort OpenSerialDevice(const std::string& path, int baud);
-void ClosePort(OpenedPort& port);
+TOpenedPort OpenPseudoTerminal(int baud);
+TOpenedPort OpenSerialDevice(const std::string& path, int baud);
+void ClosePort(TOpenedPort& port);
 
 // An inotify descriptor that becomes readable whenever an opener of `path` closes it, or
 // -1. A master program that opened the pseudo-terminal for exclusive use and died without

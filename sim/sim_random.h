@@ -6,9 +6,9 @@
 
 namespace karvel::sim {
 
-class SimRandom {
+class TSimRandom {
 public:
-    explicit SimRandom(uint64_t seed) : state_(seed) { }
+    explicit TSimRandom(uint64_t seed) : state_(seed) { }
 
     uint64_t Next()
     {

@@ -48,13 +48,13 @@ std::string JsonString(const std::string& text)
     return out + "\"";
 }
 
-std::string RecordLines(const SimLine& line, int64_t timeMs)
+std::string RecordLines(const TSimLine& line, int64_t timeMs)
 {
     std::string out;
     for (const auto& t : line.Terminals()) {
-        const TerminalConfig& config = t->Config();
-        const WeighingCycle& cycle = t->Cycle();
-        const CycleCounters& c = cycle.Counters();
+        const TTerminalConfig& config = t->Config();
+        const TWeighingCycle& cycle = t->Cycle();
+        const TCycleCounters& c = cycle.Counters();
         out += "{\"time_ms\":" + std::to_string(timeMs);
         out += ",\"net\":" + std::to_string(config.net);
         out += ",\"model\":" + JsonString(ModelName(config.model));

@@ -36,9 +36,9 @@ constexpr int64_t kIdleWakeUs = 100'000;
 constexpr size_t kMaxQueuedBytes = 64 * 1024;
 sigset_t g_waitMask;
 
-LineSetup SetupOf(const SimOptions& o)
+TLineSetup SetupOf(const TSimOptions& o)
 {
-    LineSetup setup;
+    TLineSetup setup;
     setup.terminals = o.terminals;
     setup.cycleMs = o.cycleMs;
     setup.seed = o.seed;
@@ -72,7 +72,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& text)
 
 } // namespace
 
-void SimRunner::InstallSignals()
+void TSimRunner::InstallSignals()
 {
     struct sigaction action { };
     action.sa_handler = OnSignal;
@@ -90,7 +90,7 @@ void SimRunner::InstallSignals()
         sigdelset(&g_waitMask, sig);
 }
 
-SimRunner::SimRunner(const SimOptions& options, const RunnerFds& fds, bool pace)
+TSimRunner::TSimRunner(const TSimOptions& options, const TRunnerFds& fds, bool pace)
     : options_(options), fds_(fds), lineFd_(fds.line), controlFd_(fds.control), pace_(pace),
       byteUs_(10'000'000 / options.baud), // start bit, 8 data bits, stop bit
       startUs_(NowUs()), line_(SetupOf(options), 0)
@@ -101,21 +101,21 @@ SimRunner::SimRunner(const SimOptions& options, const RunnerFds& fds, bool pace)
         line_.OnTrace = [this](const std::string& text) { Log(text); };
 }
 
-int64_t SimRunner::NowUs()
+int64_t TSimRunner::NowUs()
 {
     timespec ts {};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return int64_t {ts.tv_sec} * 1'000'000 + ts.tv_nsec / 1000;
 }
 
-void SimRunner::Log(const std::string& text) const
+void TSimRunner::Log(const std::string& text) const
 {
     const int64_t ms = SinceStartMs(NowUs());
     std::fprintf(stderr, "%7lld.%03lld %s\n", static_cast<long long>(ms / 1000),
                  static_cast<long long>(ms % 1000), text.c_str());
 }
 
-int SimRunner::Run()
+int TSimRunner::Run()
 {
     int status = 0;
     while (!g_stop) {
@@ -161,7 +161,7 @@ int SimRunner::Run()
     return status;
 }
 
-void SimRunner::TakeSignals()
+void TSimRunner::TakeSignals()
 {
     const bool silence = g_silence != 0;
     const bool unsilence = g_unsilence != 0;
@@ -176,7 +176,7 @@ void SimRunner::TakeSignals()
     }
 }
 
-bool SimRunner::ReadLine(int64_t nowUs)
+bool TSimRunner::ReadLine(int64_t nowUs)
 {
     uint8_t buffer[512];
     const ssize_t n = read(lineFd_, buffer, sizeof buffer);
@@ -195,7 +195,7 @@ bool SimRunner::ReadLine(int64_t nowUs)
     return true;
 }
 
-void SimRunner::Schedule(const std::vector<uint8_t>& wire, int64_t requestUs, int64_t nowUs)
+void TSimRunner::Schedule(const std::vector<uint8_t>& wire, int64_t requestUs, int64_t nowUs)
 {
     // A master that writes requests but never reads would make the queue grow without end.
     if (out_.size() > kMaxQueuedBytes) {
@@ -211,7 +211,7 @@ void SimRunner::Schedule(const std::vector<uint8_t>& wire, int64_t requestUs, in
     lineFreeUs_ = at;
 }
 
-bool SimRunner::Flush(int64_t nowUs)
+bool TSimRunner::Flush(int64_t nowUs)
 {
     if (writeBlocked_)
         return true;
@@ -237,7 +237,7 @@ bool SimRunner::Flush(int64_t nowUs)
     return true;
 }
 
-int64_t SimRunner::NextWakeUs(int64_t nowUs) const
+int64_t TSimRunner::NextWakeUs(int64_t nowUs) const
 {
     int64_t wake = nowUs + kIdleWakeUs;
     if (!out_.empty() && !writeBlocked_)
@@ -247,7 +247,7 @@ int64_t SimRunner::NextWakeUs(int64_t nowUs) const
     return wake;
 }
 
-void SimRunner::ReadControl(int64_t nowUs)
+void TSimRunner::ReadControl(int64_t nowUs)
 {
     char buffer[512];
     const ssize_t n = read(controlFd_, buffer, sizeof buffer);
@@ -266,7 +266,7 @@ void SimRunner::ReadControl(int64_t nowUs)
         controlText_.clear(); // no line end in sight: not a command writer
 }
 
-void SimRunner::WriteRecord(int64_t nowUs)
+void TSimRunner::WriteRecord(int64_t nowUs)
 {
     const int64_t ms = SinceStartMs(nowUs);
     line_.Advance(ms);

@@ -13,16 +13,16 @@
 namespace karvel::sim {
 
 // Descriptors the loop waits on; -1 where there is none.
-struct RunnerFds {
+struct TRunnerFds {
     int line = -1; // the line, non-blocking
     int control = -1; // the control pipe
     int keep = -1; // the pseudo-terminal's slave side held by the simulator
     int closeWatch = -1; // notices of openers closing the pseudo-terminal
 };
 
-class SimRunner {
+class TSimRunner {
 public:
-    SimRunner(const SimOptions& options, const RunnerFds& fds, bool pace);
+    TSimRunner(const TSimOptions& options, const TRunnerFds& fds, bool pace);
 
     // Runs until SIGINT, SIGTERM or SIGHUP; returns the exit status.
     int Run();
@@ -47,14 +47,14 @@ private:
     int64_t NextWakeUs(int64_t nowUs) const;
     void Log(const std::string& text) const;
 
-    const SimOptions& options_;
-    RunnerFds fds_;
+    const TSimOptions& options_;
+    TRunnerFds fds_;
     int lineFd_;
     int controlFd_;
     bool pace_;
     int64_t byteUs_;
     int64_t startUs_;
-    SimLine line_;
+    TSimLine line_;
     std::deque<TimedByte> out_;
     int64_t lineFreeUs_ = 0; // when the last scheduled byte has left
     bool writeBlocked_ = false;

@@ -11,7 +11,7 @@ uint16_t Bit(bool on, int index)
 
 } // namespace
 
-uint16_t InputsOf(Model model, const WeighingCycle& cycle)
+uint16_t InputsOf(Model model, const TWeighingCycle& cycle)
 {
     const uint16_t gates = Bit(!cycle.Feeding(), 0) | Bit(!cycle.Discharging(), 1);
     if (model == Model::KR200)
@@ -19,7 +19,7 @@ uint16_t InputsOf(Model model, const WeighingCycle& cycle)
     return gates | Bit(!cycle.OutletFull(), 6);
 }
 
-uint16_t OutputsOf(Model model, const WeighingCycle& cycle)
+uint16_t OutputsOf(Model model, const TWeighingCycle& cycle)
 {
     if (model == Model::KR200) {
         return Bit(cycle.Error(), 0) | Bit(cycle.Blocked(), 3) | Bit(cycle.Feeding(), 8) |

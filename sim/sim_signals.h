@@ -18,8 +18,8 @@
 namespace karvel::sim {
 
 // Bit i = input i.
-uint16_t InputsOf(Model model, const WeighingCycle& cycle);
+uint16_t InputsOf(Model model, const TWeighingCycle& cycle);
 // Bit i = output i is active (before any inversion on the wire).
-uint16_t OutputsOf(Model model, const WeighingCycle& cycle);
+uint16_t OutputsOf(Model model, const TWeighingCycle& cycle);
 
 } // namespace karvel::sim

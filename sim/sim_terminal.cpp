@@ -88,19 +88,19 @@ const char* ModelName(Model model)
     return model == Model::KR100 ? "KR100" : "KR200";
 }
 
-SimTerminal::SimTerminal(const TerminalConfig& config, int64_t cycleMs, uint64_t seed,
-                         int64_t nowMs)
+TSimTerminal::TSimTerminal(const TTerminalConfig& config, int64_t cycleMs, uint64_t seed,
+                           int64_t nowMs)
     : config_(config), cycle_(cycleMs, config.portionRaw, seed, nowMs)
 {
     dosing_.portion = config.portionRaw;
     dosing_.emptyWeight = config.portionRaw / 100;
     // The set productivity is the one the cycle gives: kg per cycle as t/h.
-    const int64_t cycle = std::max(cycleMs, WeighingCycle::kMinCycleMs);
+    const int64_t cycle = std::max(cycleMs, TWeighingCycle::kMinCycleMs);
     dosing_.capacity = static_cast<uint32_t>(
         std::min<int64_t>(kSixDigits, int64_t {config.portionRaw} * 3600 / cycle));
 }
 
-std::vector<uint8_t> SimTerminal::WeightPacket(uint8_t net, int64_t weightRaw, int decimals)
+std::vector<uint8_t> TSimTerminal::WeightPacket(uint8_t net, int64_t weightRaw, int decimals)
 {
     std::vector<uint8_t> packet {net, CodeWeight};
     const uint64_t magnitude = static_cast<uint64_t>(std::llabs(weightRaw));
@@ -109,19 +109,19 @@ std::vector<uint8_t> SimTerminal::WeightPacket(uint8_t net, int64_t weightRaw, i
     return packet;
 }
 
-std::vector<uint8_t> SimTerminal::CounterPacket(uint8_t net, uint8_t number, uint64_t value)
+std::vector<uint8_t> TSimTerminal::CounterPacket(uint8_t net, uint8_t number, uint64_t value)
 {
     std::vector<uint8_t> packet {net, CodeCounter, number, 0, 0, 0, 0, 0};
     PackBcd(value, std::span<uint8_t>(packet).subspan(3));
     return packet;
 }
 
-std::string SimTerminal::WeightText(int64_t raw) const
+std::string TSimTerminal::WeightText(int64_t raw) const
 {
     return RawText(raw, config_.decimals);
 }
 
-Answer SimTerminal::Respond(std::span<const uint8_t> request, int64_t nowMs)
+TAnswer TSimTerminal::Respond(std::span<const uint8_t> request, int64_t nowMs)
 {
     cycle_.Advance(nowMs);
     if (request.size() < 2)
@@ -180,11 +180,11 @@ Answer SimTerminal::Respond(std::span<const uint8_t> request, int64_t nowMs)
     }
 }
 
-Answer SimTerminal::RespondCounter(uint8_t number)
+TAnswer TSimTerminal::RespondCounter(uint8_t number)
 {
     if (number > 9)
         return {{}, "counter number above 9, not answered"};
-    const CycleCounters& c = cycle_.Counters();
+    const TCycleCounters& c = cycle_.Counters();
     uint64_t value = 0;
     std::string text;
     switch (number) {
@@ -219,7 +219,7 @@ Answer SimTerminal::RespondCounter(uint8_t number)
             "counter " + std::to_string(number) + " (" + CounterName(number) + ") " + text};
 }
 
-Answer SimTerminal::RespondReadDosing() const
+TAnswer TSimTerminal::RespondReadDosing() const
 {
     auto packet = Head(CodeReadDoz);
     AppendBcd3(packet, dosing_.portion, 3);
@@ -231,12 +231,12 @@ Answer SimTerminal::RespondReadDosing() const
     return {packet, "dosing parameters, portion " + WeightText(dosing_.portion)};
 }
 
-Answer SimTerminal::RespondWriteDosing(std::span<const uint8_t> data)
+TAnswer TSimTerminal::RespondWriteDosing(std::span<const uint8_t> data)
 {
     // A terminal refuses what is not a number; the master then sees no acknowledgement.
     if (!IsDecimalBcd(data))
         return {{}, "dosing parameters with a non-decimal digit, refused"};
-    DosingParameters d;
+    TDosingParameters d;
     d.portion = ReadBcd(data, 0, 3);
     d.holdTime = ReadBcd(data, 3, 2);
     d.gateTime = ReadBcd(data, 5, 2);
@@ -249,7 +249,7 @@ Answer SimTerminal::RespondWriteDosing(std::span<const uint8_t> data)
     return {Head(CodeWriteDoz), "dosing parameters written, portion " + WeightText(d.portion)};
 }
 
-Answer SimTerminal::RespondCommand(uint8_t command)
+TAnswer TSimTerminal::RespondCommand(uint8_t command)
 {
     const bool kr100 = config_.model == Model::KR100;
     std::string what;

@@ -13,7 +13,7 @@
 
 namespace karvel::sim {
 
-struct TerminalConfig {
+struct TTerminalConfig {
     uint8_t net = 1;
     Model model = Model::KR200;
     std::string product;
@@ -22,7 +22,7 @@ struct TerminalConfig {
 };
 
 // Dosing parameters as raw integers, exactly as they travel in packed BCD.
-struct DosingParameters {
+struct TDosingParameters {
     uint32_t portion = 0; // portion set-point, weight units, 6 digits
     uint32_t holdTime = 20; // hold time of the weight, 0.1 s, 4 digits
     uint32_t gateTime = 30; // lower gate open time, 0.1 s, 4 digits
@@ -43,39 +43,39 @@ enum CommandCode : uint8_t {
     kCmdResetError = 9,
 };
 
-struct Answer {
+struct TAnswer {
     std::vector<uint8_t> packet; // network number, code, data; empty: no answer
     std::string text; // what the exchange meant, for the trace
 };
 
-class SimTerminal {
+class TSimTerminal {
 public:
-    SimTerminal(const TerminalConfig& config, int64_t cycleMs, uint64_t seed, int64_t nowMs);
+    TSimTerminal(const TTerminalConfig& config, int64_t cycleMs, uint64_t seed, int64_t nowMs);
 
     // Runs the cycle up to `nowMs`, then answers `request` (network number, code, data).
     // A request of unknown code or wrong length gets no answer, as on a real terminal.
-    Answer Respond(std::span<const uint8_t> request, int64_t nowMs);
+    TAnswer Respond(std::span<const uint8_t> request, int64_t nowMs);
 
-    const TerminalConfig& Config() const { return config_; }
-    const DosingParameters& Dosing() const { return dosing_; }
-    WeighingCycle& Cycle() { return cycle_; }
-    const WeighingCycle& Cycle() const { return cycle_; }
+    const TTerminalConfig& Config() const { return config_; }
+    const TDosingParameters& Dosing() const { return dosing_; }
+    TWeighingCycle& Cycle() { return cycle_; }
+    const TWeighingCycle& Cycle() const { return cycle_; }
 
     // Answer packets, also used by the tests to state expected bytes.
     static std::vector<uint8_t> WeightPacket(uint8_t net, int64_t weightRaw, int decimals);
     static std::vector<uint8_t> CounterPacket(uint8_t net, uint8_t number, uint64_t value);
 
 private:
-    Answer RespondCounter(uint8_t number);
-    Answer RespondReadDosing() const;
-    Answer RespondWriteDosing(std::span<const uint8_t> data);
-    Answer RespondCommand(uint8_t command);
+    TAnswer RespondCounter(uint8_t number);
+    TAnswer RespondReadDosing() const;
+    TAnswer RespondWriteDosing(std::span<const uint8_t> data);
+    TAnswer RespondCommand(uint8_t command);
     std::vector<uint8_t> Head(uint8_t code) const { return {config_.net, code}; }
     std::string WeightText(int64_t raw) const;
 
-    TerminalConfig config_;
-    DosingParameters dosing_;
-    WeighingCycle cycle_;
+    TTerminalConfig config_;
+    TDosingParameters dosing_;
+    TWeighingCycle cycle_;
 };
 
 // Expected request length (code included, network number included) for a code; 0 when

@@ -25,6 +25,9 @@ bool callsDispatch(const QDBusMessage& message)
     return message.interface().isEmpty() || message.interface() == latin(tlb::kDispatchInterface);
 }
 
+// An object is its creator's alone: calls from any other bus name are refused.
+constexpr char kErrorAccessDenied[] = "org.freedesktop.DBus.Error.AccessDenied";
+
 QDBusMessage error(const QDBusMessage& message, const char* name, const QString& text)
 {
     return message.createErrorReply(latin(name), text);
@@ -101,6 +104,13 @@ bool AutomationBus::handleMessage(const QDBusMessage& message, const QDBusConnec
     if (!object) {
         connection.send(error(message, tlb::kErrorUnknownObject,
                               QStringLiteral("No object at ") + message.path()));
+        return true;
+    }
+    if (message.service() != object->owner()) {
+        // Checked before anything else, so a refused call changes nothing.
+        connection.send(
+            error(message, kErrorAccessDenied,
+                  QStringLiteral("%1 belongs to another client of the bus").arg(message.path())));
         return true;
     }
     if (calls(message, tlb::kUnknownInterface, "Release")) {

@@ -12,7 +12,8 @@ namespace karvel::server {
 // The accounting interface on the bus: the class factory at the identifier's path and
 // the objects below it. Every call is decoded here: unknown names, wrong signatures and
 // arguments that do not convert to the declared types are answered with errors before
-// any object sees them. Objects are released on `Release` and when their owner leaves
+// any object sees them. An object answers only the bus name that created it; any other
+// caller gets AccessDenied. Objects are released on `Release` and when their owner leaves
 // the bus.
 class AutomationBus : public QDBusVirtualObject {
     Q_OBJECT

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QProcessEnvironment>
 
+#include <chrono>
 #include <cstdio>
 
 using namespace karvel::server;
@@ -42,6 +43,15 @@ int runRegistration(StartMode mode)
         return 1;
     }
     return 0;
+}
+
+// How long a server the bus started waits for its first object; the environment may
+// shorten it (tests) or lengthen it (a slow client).
+std::chrono::milliseconds firstObjectWait()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("KARVELC_FIRST_OBJECT_WAIT_MS", &ok);
+    return ok && ms > 0 ? std::chrono::milliseconds(ms) : ServerLifetime::kFirstObjectWait;
 }
 
 // A start that cannot serve: said on stderr, and in a box to a user who started it.
@@ -92,6 +102,7 @@ int runServer(QApplication& app, StartMode mode)
     if (!claimBusName(bus, kIdentifier, &error))
         return failStart(mode, error);
     lifetime.watchConnection(bus);
+    lifetime.waitForFirstObject(firstObjectWait());
 
     window.show();
     return app.exec();
@@ -111,10 +122,12 @@ const char* const kHelp =
     "  /RegServer    write the bus activation file and exit\n"
     "                ($XDG_DATA_HOME/dbus-1/services/KarvelC.DataControlServ.service)\n"
     "  /UnregServer  remove it and exit\n"
-    "  /Automation, /Embedding  started by the bus: ends when its last object is released\n"
+    "  /Automation, /Embedding  started by the bus: ends when its last object is released,\n"
+    "                or when no object is asked for within 30 s of the start\n"
     "  (none)        started by a user: runs until its window is closed\n"
     "\n"
-    "KARVELC_MEMO_LOG=FILE also appends each line of the window to FILE.\n";
+    "KARVELC_MEMO_LOG=FILE also appends each line of the window to FILE.\n"
+    "KARVELC_FIRST_OBJECT_WAIT_MS=N waits N ms instead of 30 s for the first object.\n";
 
 static bool helpAsked(int argc, char* argv[])
 {

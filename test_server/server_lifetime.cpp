@@ -8,6 +8,21 @@ ServerLifetime::ServerLifetime(StartMode mode, const ObjectRegistry& registry, Q
     connect(&registry, &ObjectRegistry::lastReleased, this, &ServerLifetime::lastReleased,
             Qt::QueuedConnection);
     connect(&FConnectionCheck, &QTimer::timeout, this, &ServerLifetime::checkConnection);
+    FFirstObjectWait.setSingleShot(true);
+    connect(&FFirstObjectWait, &QTimer::timeout, this, &ServerLifetime::firstObjectWaitPassed);
+    connect(&registry, &ObjectRegistry::objectCountChanged, &FFirstObjectWait, &QTimer::stop);
+}
+
+void ServerLifetime::waitForFirstObject(std::chrono::milliseconds wait)
+{
+    if (startedByBus() && FRegistry.count() == 0)
+        FFirstObjectWait.start(wait);
+}
+
+void ServerLifetime::firstObjectWaitPassed()
+{
+    if (FRegistry.count() == 0)
+        emit endRequested();
 }
 
 void ServerLifetime::watchConnection(const QDBusConnection& connection)

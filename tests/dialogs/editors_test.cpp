@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -192,6 +193,77 @@ TEST_F(EditLine, ANetworkNumberThatIsNoIntegerStopsTheSaveAtItsRow)
     EXPECT_EQ(store.ReadInteger(LineKey(1), "NetNum3"), 0);
     EXPECT_EQ(store.ReadInteger(LineKey(1), "NetNum4"), 0);
 }
+
+// Line 2 of the store as a hand edit may leave it; lines 1 and 3 are sound, and line 1
+// differs from the defaults everywhere, so anything of it written into line 2 shows.
+enum class Broken { NetNumMissing, NetNumIsText, KeyMissing };
+
+class EditLineAfterAFailedLoad : public StoreFixture, public ::testing::WithParamInterface<Broken> {
+protected:
+    void SetUp() override
+    {
+        StoreFixture::SetUp();
+        TConfigStore store(path);
+        for (int line = 1; line <= kLines; ++line) {
+            if (line == 2 && GetParam() == Broken::KeyMissing)
+                continue;
+            store.WriteBool(LineKey(line), "TerminalType", line == 1);
+            for (int slot = 1; slot <= kSlots; ++slot) {
+                const QString netNum = QString("NetNum%1").arg(slot);
+                const QString name = QString("NameP%1").arg(slot);
+                if (line == 2 && slot == 7 && GetParam() == Broken::NetNumIsText)
+                    store.WriteString(LineKey(line), netNum, "7");
+                else if (!(line == 2 && slot == 7 && GetParam() == Broken::NetNumMissing))
+                    store.WriteInteger(LineKey(line), netNum, line == 1 ? 10 + slot : 0);
+                store.WriteString(LineKey(line), name,
+                                  line == 1 ? QString("Линия 1, %1").arg(slot)
+                                            : DefaultProductName(slot));
+            }
+        }
+        store.Flush();
+    }
+
+    TFormEditLine editor {path};
+};
+
+TEST_P(EditLineAfterAFailedLoad, OffersNoOtherLinesDataForSaving)
+{
+    QString message;
+    bool line1SaveOn = false;
+    bool line2SaveOn = true;
+    bool line3SaveOn = false;
+    QPointer<QTimer> messageWait;
+    WhenModal([&](QWidget*) {
+        line1SaveOn = editor.SaveButton()->isEnabled();
+        messageWait = AnswerMessage(&message, &editor);
+        editor.StepLine(+1); // line 2 does not load
+        line2SaveOn = editor.SaveButton()->isEnabled();
+        editor.BitBtn1Click(); // not even a direct call writes the grid
+        editor.StepLine(+1); // line 3 loads again
+        line3SaveOn = editor.SaveButton()->isEnabled();
+        editor.CancelButton()->click();
+    });
+    EXPECT_FALSE(editor.Run()); // nothing was saved: no reload
+    delete messageWait.data();
+
+    EXPECT_TRUE(line1SaveOn);
+    EXPECT_FALSE(line2SaveOn);
+    EXPECT_TRUE(line3SaveOn);
+    if (GetParam() == Broken::KeyMissing) {
+        EXPECT_TRUE(message.isEmpty()) << message.toStdString();
+        EXPECT_FALSE(Store().KeyExists(LineKey(2)));
+        return;
+    }
+    EXPECT_TRUE(message.contains("NetNum7")) << message.toStdString();
+    const TConfigStore store = Store();
+    EXPECT_FALSE(store.ReadBool(LineKey(2), "TerminalType"));
+    EXPECT_EQ(store.ReadInteger(LineKey(2), "NetNum1"), 0);
+    EXPECT_EQ(store.ReadString(LineKey(2), "NameP1"), QStringLiteral("Продукт 1"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, EditLineAfterAFailedLoad,
+                         ::testing::Values(Broken::NetNumMissing, Broken::NetNumIsText,
+                                           Broken::KeyMissing));
 
 class PortParams : public StoreFixture {
 protected:

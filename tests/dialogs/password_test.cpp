@@ -7,6 +7,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -87,6 +88,31 @@ TEST(ProductPass, NoSelectedTerminalAsksNothing)
     QTest::qWait(50);
     EXPECT_FALSE(asked);
     delete waiting.data();
+}
+
+// The dialog comes up in the middle of the screen, wherever the window that asks is.
+TEST(PasswordDlg, OpensCentredOnTheScreenNotOverItsParent)
+{
+    QWidget owner;
+    owner.setGeometry(0, 0, 300, 200); // a line window in the top left corner
+    owner.show();
+    QRect shown;
+    QRect screen;
+    QPointer<QTimer> messageWait;
+    QPointer<QTimer> waiting = WhenModal([&](QWidget* w) {
+        shown = w->geometry();
+        screen = w->screen()->availableGeometry();
+        messageWait = AnswerMessage(nullptr, w); // the wrong-password message after it
+        w->close();
+    });
+    EXPECT_FALSE(AskProductPass(&owner, QStringLiteral("x")));
+    ASSERT_FALSE(shown.isNull());
+    // Within the window frame's few pixels of the centre.
+    EXPECT_LE((shown.center() - screen.center()).manhattanLength(), 8)
+        << "dialog at " << shown.x() << "," << shown.y() << ", screen centre "
+        << screen.center().x() << "," << screen.center().y();
+    delete waiting.data();
+    delete messageWait.data();
 }
 
 TEST(PasswordDlg, ShowsOneStarPerCharacterAndGivesTheTextAsTyped)

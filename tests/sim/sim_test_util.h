@@ -38,13 +38,13 @@ public:
     std::vector<uint8_t> errors;
 
 private:
-    sim::FeedPort port_;
+    sim::TFeedPort port_;
     TComVistam framing_;
 };
 
 // Checks again and again until the condition holds or the time is up: the simulator
 // takes a control command or a signal at its own pace.
-template <typename Predicate> bool Eventually(Predicate done, int timeoutMs = 3000)
+template <typename Predicate> bool Eventually(Predicate done, int timeoutMs = 10000)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {

@@ -13,12 +13,12 @@ using namespace karvel::sim::test;
 
 namespace {
 
-TerminalConfig Config(uint8_t net, Model model, int decimals = 2, uint32_t portion = 5000)
+TTerminalConfig Config(uint8_t net, Model model, int decimals = 2, uint32_t portion = 5000)
 {
     return {net, model, "Пшеница", decimals, portion};
 }
 
-Bytes Wire(const Answer& a)
+Bytes Wire(const TAnswer& a)
 {
     return a.packet.empty() ? Bytes {} : Frame(a.packet);
 }
@@ -33,13 +33,13 @@ TEST(SimAnswers, PacketsAreFramedByteForByte)
 {
     const FrameCase cases[] = {
         {"weight 123.45",
-         SimTerminal::WeightPacket(1, 12345, 2),
+         TSimTerminal::WeightPacket(1, 12345, 2),
          {0xFF, 0x01, 0xC3, 0x45, 0x23, 0x01, 0x02, 0x00, 0xFF, 0xFF}},
         {"negative weight sets bit 7 of the format byte",
-         SimTerminal::WeightPacket(5, -25, 2),
+         TSimTerminal::WeightPacket(5, -25, 2),
          {0xFF, 0x05, 0xC3, 0x25, 0x00, 0x00, 0x82, 0x3E, 0xFF, 0xFF}},
         {"counter C, ten digits least significant first",
-         SimTerminal::CounterPacket(5, 1, 1234567890),
+         TSimTerminal::CounterPacket(5, 1, 1234567890),
          {0xFF, 0x05, 0xC8, 0x01, 0x90, 0x78, 0x56, 0x34, 0x12, 0xFD, 0xFF, 0xFF}},
     };
     for (const auto& c : cases)
@@ -48,8 +48,8 @@ TEST(SimAnswers, PacketsAreFramedByteForByte)
 
 TEST(SimAnswers, WeightAnswerCarriesTheHopperWeightAndDecimals)
 {
-    SimTerminal t(Config(5, Model::KR200, 3), 1000, 7, 0);
-    const Answer a = t.Respond(Bytes {5, 0xC3}, 100);
+    TSimTerminal t(Config(5, Model::KR200, 3), 1000, 7, 0);
+    const TAnswer a = t.Respond(Bytes {5, 0xC3}, 100);
     ASSERT_EQ(a.packet.size(), 6u);
     EXPECT_EQ(a.packet[0], 5);
     EXPECT_EQ(a.packet[1], 0xC3);
@@ -60,8 +60,8 @@ TEST(SimAnswers, WeightAnswerCarriesTheHopperWeightAndDecimals)
 TEST(SimAnswers, StoppedTerminalsShowTheirSignals)
 {
     // A stopped terminal has both gates closed; faults, blocks and a full outlet show.
-    SimTerminal kr200(Config(5, Model::KR200), 1000, 1, 0);
-    SimTerminal kr100(Config(6, Model::KR100), 1000, 1, 0);
+    TSimTerminal kr200(Config(5, Model::KR200), 1000, 1, 0);
+    TSimTerminal kr100(Config(6, Model::KR100), 1000, 1, 0);
     EXPECT_EQ(Wire(kr200.Respond(Bytes {5, 0xDF, 0}, 0)),
               (Bytes {0xFF, 0x05, 0xDF, 0x5E, 0xFF, 0xFF}));
     EXPECT_EQ(Wire(kr100.Respond(Bytes {6, 0xDF, 0}, 0)).size(), 6u);
@@ -91,9 +91,9 @@ TEST(SimAnswers, StoppedTerminalsShowTheirSignals)
 
 TEST(SimAnswers, CountersAreTheCyclesCountersInTenBcdDigits)
 {
-    SimTerminal t(Config(5, Model::KR200), 100, 3, 0);
+    TSimTerminal t(Config(5, Model::KR200), 100, 3, 0);
     t.Cycle().Advance(1050); // about ten portions
-    const CycleCounters& c = t.Cycle().Counters();
+    const TCycleCounters& c = t.Cycle().Counters();
     ASSERT_GT(c.n, 5u);
     const struct {
         uint8_t number;
@@ -101,8 +101,8 @@ TEST(SimAnswers, CountersAreTheCyclesCountersInTenBcdDigits)
     } expected[] = {{1, c.C}, {3, c.n}, {4, c.E}, {6, c.d}, {8, c.P},
                     {9, c.t}, {0, 0},   {2, 0},   {5, 0},   {7, 0}};
     for (const auto& e : expected) {
-        const Answer a = t.Respond(Bytes {5, 0xC8, e.number}, 1050);
-        EXPECT_EQ(a.packet, SimTerminal::CounterPacket(5, e.number, e.value)) << int(e.number);
+        const TAnswer a = t.Respond(Bytes {5, 0xC8, e.number}, 1050);
+        EXPECT_EQ(a.packet, TSimTerminal::CounterPacket(5, e.number, e.value)) << int(e.number);
         EXPECT_EQ(karvel::BCD5B(a.packet, 3), static_cast<int64_t>(e.value)) << int(e.number);
     }
     EXPECT_TRUE(t.Respond(Bytes {5, 0xC8, 10}, 1050).packet.empty()) << "no counter above 9";
@@ -112,7 +112,7 @@ TEST(SimAnswers, CountersAreTheCyclesCountersInTenBcdDigits)
 
 TEST(SimAnswers, OnlyWellFormedRequestsAreAnswered)
 {
-    SimTerminal t(Config(5, Model::KR200), 1000, 1, 0);
+    TSimTerminal t(Config(5, Model::KR200), 1000, 1, 0);
     const Bytes unanswered[] = {
         {5}, // no code
         {5, 0x42}, // unknown code
@@ -131,14 +131,14 @@ TEST(SimAnswers, OnlyWellFormedRequestsAreAnswered)
 
 TEST(SimAnswers, DosingParametersReadBackAsWritten)
 {
-    SimTerminal t(Config(5, Model::KR200), 1000, 1, 0);
+    TSimTerminal t(Config(5, Model::KR200), 1000, 1, 0);
     const Bytes data = {0x00, 0x05, 0x00, 0x25, 0x00, 0x30, 0x00, 0x00,
                         0x01, 0x00, 0x00, 0x50, 0x00, 0x00, 0x20, 0x00};
     Bytes write = {5, 0xB4};
     write.insert(write.end(), data.begin(), data.end());
     EXPECT_EQ(Wire(t.Respond(write, 0)), (Bytes {0xFF, 0x05, 0xB4, 0x8F, 0xFF, 0xFF}));
 
-    const Answer read = t.Respond(Bytes {5, 0xB3}, 0);
+    const TAnswer read = t.Respond(Bytes {5, 0xB3}, 0);
     Bytes expected = {5, 0xB3};
     expected.insert(expected.end(), data.begin(), data.end());
     EXPECT_EQ(read.packet, expected);
@@ -153,9 +153,9 @@ TEST(SimAnswers, DosingParametersReadBackAsWritten)
 
 TEST(SimAnswers, TerminalsAnswerOnlyTheirOwnNetworkNumber)
 {
-    LineSetup setup;
+    TLineSetup setup;
     setup.terminals = {Config(5, Model::KR200), Config(6, Model::KR100)};
-    SimLine line(setup, 0);
+    TSimLine line(setup, 0);
     EXPECT_TRUE(line.Receive(Frame({7, 0xC3}), 0).empty());
     const auto answers = line.Receive(Frame({6, 0xC3}), 0);
     ASSERT_EQ(answers.size(), 1u);

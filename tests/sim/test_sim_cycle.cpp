@@ -17,7 +17,7 @@ constexpr int64_t kCycle = 1000;
 constexpr uint8_t kLoading = 0x04, kUnloading = 0x02, kStopPause = 0x08;
 
 // Runs the cycle in 10 ms steps and notes which state bytes it showed.
-std::set<uint8_t> RunFor(WeighingCycle& cycle, int64_t& now, int64_t ms)
+std::set<uint8_t> RunFor(TWeighingCycle& cycle, int64_t& now, int64_t ms)
 {
     std::set<uint8_t> seen;
     for (const int64_t end = now + ms; now < end;) {
@@ -30,7 +30,7 @@ std::set<uint8_t> RunFor(WeighingCycle& cycle, int64_t& now, int64_t ms)
 
 TEST(SimCycle, LoadsWeighsAndUnloadsAndCountsEachPortion)
 {
-    WeighingCycle cycle(kCycle, 5000, 11, 0);
+    TWeighingCycle cycle(kCycle, 5000, 11, 0);
     int64_t now = 0;
     int64_t lastWeight = -1;
     bool rose = false;
@@ -44,7 +44,7 @@ TEST(SimCycle, LoadsWeighsAndUnloadsAndCountsEachPortion)
         ASSERT_GE(cycle.WeightRaw(), 0);
     }
     EXPECT_TRUE(rose);
-    const CycleCounters& c = cycle.Counters();
+    const TCycleCounters& c = cycle.Counters();
     EXPECT_GE(c.n, 4u);
     EXPECT_LE(c.n, 5u);
     EXPECT_GE(c.d, 4980u);
@@ -57,7 +57,7 @@ TEST(SimCycle, LoadsWeighsAndUnloadsAndCountsEachPortion)
 
 TEST(SimCycle, StopMakesTheTerminalIdleAndTheTotalStandStill)
 {
-    WeighingCycle cycle(kCycle, 5000, 5, 0);
+    TWeighingCycle cycle(kCycle, 5000, 5, 0);
     int64_t now = 0;
     EXPECT_EQ(RunFor(cycle, now, 2 * kCycle), (std::set<uint8_t> {kLoading, kUnloading}));
     cycle.Stop();
@@ -75,7 +75,7 @@ TEST(SimCycle, StopMakesTheTerminalIdleAndTheTotalStandStill)
 
 TEST(SimCycle, BlockHoldsTheNextLoadingUntilRelease)
 {
-    WeighingCycle cycle(kCycle, 5000, 5, 0);
+    TWeighingCycle cycle(kCycle, 5000, 5, 0);
     int64_t now = 0;
     cycle.Block();
     RunFor(cycle, now, 2 * kCycle); // the cycle under way finishes, then it waits
@@ -90,7 +90,7 @@ TEST(SimCycle, BlockHoldsTheNextLoadingUntilRelease)
 
 TEST(SimCycle, ProductPassOpensBothGatesAndCountsNothing)
 {
-    WeighingCycle cycle(kCycle, 5000, 5, 0);
+    TWeighingCycle cycle(kCycle, 5000, 5, 0);
     int64_t now = 0;
     RunFor(cycle, now, kCycle);
     const uint64_t total = cycle.Counters().C;
@@ -106,7 +106,7 @@ TEST(SimCycle, ProductPassOpensBothGatesAndCountsNothing)
 
 TEST(SimCycle, ErrorHaltsUntilErrorReset)
 {
-    WeighingCycle cycle(kCycle, 5000, 5, 0);
+    TWeighingCycle cycle(kCycle, 5000, 5, 0);
     int64_t now = 0;
     cycle.RaiseError();
     EXPECT_EQ(RunFor(cycle, now, 2 * kCycle), std::set<uint8_t> {kStopPause});
@@ -120,7 +120,7 @@ TEST(SimCycle, ErrorHaltsUntilErrorReset)
 
 TEST(SimCycle, ZeroShiftCountersClearsCnAndEButNotWhatPassed)
 {
-    WeighingCycle cycle(kCycle, 5000, 5, 0);
+    TWeighingCycle cycle(kCycle, 5000, 5, 0);
     int64_t now = 0;
     RunFor(cycle, now, 3 * kCycle);
     const uint64_t passed = cycle.PassedRaw();
@@ -135,7 +135,7 @@ TEST(SimCycle, ZeroShiftCountersClearsCnAndEButNotWhatPassed)
 
 TEST(SimCycle, ReplenishmentOffMakesPortionsShortUntilStart)
 {
-    WeighingCycle cycle(kCycle, 10000, 5, 0);
+    TWeighingCycle cycle(kCycle, 10000, 5, 0);
     int64_t now = 0;
     cycle.ReplenishmentOff();
     RunFor(cycle, now, 3 * kCycle); // the portion under way was already drawn
@@ -148,7 +148,7 @@ TEST(SimCycle, ReplenishmentOffMakesPortionsShortUntilStart)
 
 TEST(SimCycle, LimitedDoseStopsTheWeigherOnceReached)
 {
-    WeighingCycle cycle(kCycle, 5000, 5, 0);
+    TWeighingCycle cycle(kCycle, 5000, 5, 0);
     cycle.SetDoseLimit(12000); // a little over two portions
     int64_t now = 0;
     RunFor(cycle, now, 6 * kCycle);
@@ -162,7 +162,7 @@ TEST(SimCycle, LimitedDoseStopsTheWeigherOnceReached)
 
 TEST(SimCycle, ResetCycleKeepsTheProductInTheHopper)
 {
-    WeighingCycle cycle(kCycle, 5000, 5, 0);
+    TWeighingCycle cycle(kCycle, 5000, 5, 0);
     int64_t now = 0;
     while (cycle.CurrentPhase() != Phase::Loading || cycle.WeightRaw() < 1000)
         cycle.Advance(now += 10);
@@ -179,8 +179,8 @@ TEST(SimCycle, ResetCycleKeepsTheProductInTheHopper)
 TEST(SimCycle, DfCommandsReachTheCycleByModel)
 {
     // Command 2 blocks the loading cycle on a KR-200 and resets the current cycle on a KR-100.
-    SimTerminal kr200({5, Model::KR200, "a", 2, 5000}, kCycle, 1, 0);
-    SimTerminal kr100({6, Model::KR100, "b", 2, 5000}, kCycle, 1, 0);
+    TSimTerminal kr200({5, Model::KR200, "a", 2, 5000}, kCycle, 1, 0);
+    TSimTerminal kr100({6, Model::KR100, "b", 2, 5000}, kCycle, 1, 0);
     const std::vector<uint8_t> block200 {5, 0xDF, 2}, block100 {6, 0xDF, 2};
     kr200.Respond(block200, 0);
     kr100.Respond(block100, 0);

@@ -10,9 +10,9 @@ using namespace karvel::sim::test;
 
 namespace {
 
-LineSetup LineOf(const FaultRates& rates, uint64_t seed)
+TLineSetup LineOf(const TFaultRates& rates, uint64_t seed)
 {
-    LineSetup setup;
+    TLineSetup setup;
     setup.terminals = {{5, Model::KR200, "a", 2, 5000}, {6, Model::KR100, "b", 1, 500}};
     setup.cycleMs = 300;
     setup.seed = seed;
@@ -21,9 +21,9 @@ LineSetup LineOf(const FaultRates& rates, uint64_t seed)
 }
 
 // The wire bytes a line sends for a fixed round of requests.
-Bytes Session(const FaultRates& rates, uint64_t seed)
+Bytes Session(const TFaultRates& rates, uint64_t seed)
 {
-    SimLine line(LineOf(rates, seed), 0);
+    TSimLine line(LineOf(rates, seed), 0);
     Bytes wire;
     const Bytes requests[] = {{5, 0xC3}, {6, 0xC4}, {5, 0xC8, 1},
                               {6, 0xBF}, {5, 0xC5}, {6, 0xC8, 6}};
@@ -38,16 +38,16 @@ Bytes Session(const FaultRates& rates, uint64_t seed)
 
 TEST(SimFaults, SameSeedSameBytesOtherSeedOtherBytes)
 {
-    const FaultRates rates {0.1, 0.1, 0.1, 0.1};
+    const TFaultRates rates {0.1, 0.1, 0.1, 0.1};
     const Bytes first = Session(rates, 42);
     EXPECT_EQ(first, Session(rates, 42));
     EXPECT_NE(first, Session(rates, 43));
-    EXPECT_NE(first, Session(FaultRates {}, 42));
+    EXPECT_NE(first, Session(TFaultRates {}, 42));
 }
 
 struct FaultCase {
     const char* what;
-    FaultRates rates;
+    TFaultRates rates;
     size_t packets; // delivered to the master out of one answer
     size_t errors; // framing errors the master sees
     bool ownNet; // the delivered packet carries the asked network number
@@ -64,7 +64,7 @@ TEST(SimFaults, EachFaultShowsOnTheWire)
     };
     for (const auto& c : cases) {
         for (uint64_t seed = 1; seed <= 20; ++seed) {
-            SimLine line(LineOf(c.rates, seed), 0);
+            TSimLine line(LineOf(c.rates, seed), 0);
             MasterDecoder master;
             for (const auto& answer : line.Receive(Frame({5, 0xC8, 1}), 0)) {
                 if (c.rates.noise > 0) {
@@ -86,7 +86,7 @@ TEST(SimFaults, EachFaultShowsOnTheWire)
 
 TEST(SimFaults, RatesAreKeptRoughly)
 {
-    SimLine line(LineOf({0.25, 0, 0, 0}, 9), 0);
+    TSimLine line(LineOf({0.25, 0, 0, 0}, 9), 0);
     int answered = 0;
     for (int i = 0; i < 2000; ++i)
         answered += static_cast<int>(line.Receive(Frame({5, 0xC3}), i).size());
@@ -95,7 +95,7 @@ TEST(SimFaults, RatesAreKeptRoughly)
 
 TEST(SimFaults, SilentTerminalNeitherAnswersNorActs)
 {
-    SimLine line(LineOf({}, 1), 0);
+    TSimLine line(LineOf({}, 1), 0);
     line.SetSilent(6, true);
     EXPECT_TRUE(line.Receive(Frame({6, 0xC3}), 0).empty());
     EXPECT_TRUE(line.Receive(Frame({6, 0xDF, 0}), 0).empty());

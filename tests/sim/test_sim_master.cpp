@@ -17,12 +17,12 @@ namespace {
 constexpr int64_t kExchangeMs = 15; // one request and answer at 19200 baud, roughly
 
 struct Poller {
-    SimLine& line;
+    TSimLine& line;
     karvel::TMain_Karvel& terminal;
     int64_t now = 0;
     double booked = 0;
 
-    Poller(SimLine& l, karvel::TMain_Karvel& t) : line(l), terminal(t)
+    Poller(TSimLine& l, karvel::TMain_Karvel& t) : line(l), terminal(t)
     {
         terminal.FOnChangeCount = [this](uint8_t, double countD, double, const std::string&,
                                          const std::string&) { booked += countD; };
@@ -45,10 +45,10 @@ struct Poller {
 
 TEST(SimMaster, BookedChangesAddUpToWhatPassed)
 {
-    LineSetup setup;
+    TLineSetup setup;
     setup.terminals = {{5, Model::KR200, "Пшеница", 2, 5000}};
     setup.cycleMs = 600;
-    SimLine line(setup, 0);
+    TSimLine line(setup, 0);
     karvel::TMain_Karvel terminal(5, "Пшеница", true);
     Poller poll(line, terminal);
 
@@ -57,7 +57,7 @@ TEST(SimMaster, BookedChangesAddUpToWhatPassed)
     poll.Exchanges(400); // six seconds of weighing
     terminal.Command_Stop();
     poll.Exchanges(100); // stopped: the total stands still and is booked
-    const SimTerminal& sim = *line.Find(5);
+    const TSimTerminal& sim = *line.Find(5);
     EXPECT_FALSE(sim.Cycle().Running());
     EXPECT_GT(sim.Cycle().Counters().n, 8u);
     const double total = static_cast<double>(sim.Cycle().Counters().C) / 100.0;
@@ -70,9 +70,9 @@ TEST(SimMaster, BookedChangesAddUpToWhatPassed)
 
 TEST(SimMaster, TabSignalsReachTheMastersEdgeEvents)
 {
-    LineSetup setup;
+    TLineSetup setup;
     setup.terminals = {{5, Model::KR200, "a", 2, 5000}, {6, Model::KR100, "b", 2, 5000}};
-    SimLine line(setup, 0);
+    TSimLine line(setup, 0);
     karvel::TMain_Karvel kr200(5, "a", true), kr100(6, "b", false);
     std::vector<int> acts200, acts100;
     kr200.FOnEventPStop = [&](uint16_t, uint8_t act) { acts200.push_back(act); };

@@ -8,12 +8,12 @@ using namespace karvel::sim;
 
 namespace {
 
-ParsedOptions Parse(std::vector<std::string> args)
+TParsedOptions Parse(std::vector<std::string> args)
 {
     return ParseOptions(args, "/cfg", "/home/u");
 }
 
-TEST(SimOptions, TerminalsFromSpecsAndLists)
+TEST(TSimOptions, TerminalsFromSpecsAndLists)
 {
     const auto p =
         Parse({"--terminal", "5:KR200:Пшеница", "--terminal=6:kr-100:Ячмень:75.5:1", "--model",
@@ -35,7 +35,7 @@ TEST(SimOptions, TerminalsFromSpecsAndLists)
     EXPECT_EQ(p.options.signalNets, std::vector<uint8_t> {5});
 }
 
-TEST(SimOptions, PortTimingFaultsAndPaths)
+TEST(TSimOptions, PortTimingFaultsAndPaths)
 {
     const auto p = Parse({"--terminals", "1,2",      "--com",       "3",   "--baud",        "9600",
                           "--delay-ms",  "20",       "--cycle-ms",  "400", "--seed",        "77",
@@ -43,7 +43,7 @@ TEST(SimOptions, PortTimingFaultsAndPaths)
                           "--wrong-net", "0.4",      "--silent",    "2",   "--signal-nets", "1,2",
                           "--no-pace",   "--record", "~/rec.jsonl", "-v"});
     ASSERT_EQ(p.error, "");
-    const SimOptions& o = p.options;
+    const TSimOptions& o = p.options;
     EXPECT_EQ(o.link, "/cfg/Vistam/dosdevices/com3");
     EXPECT_EQ(o.baud, 9600);
     EXPECT_EQ(o.delayMs, 20);
@@ -58,7 +58,7 @@ TEST(SimOptions, PortTimingFaultsAndPaths)
     EXPECT_TRUE(o.verbose);
 }
 
-TEST(SimOptions, BadCommandLinesSayWhy)
+TEST(TSimOptions, BadCommandLinesSayWhy)
 {
     const struct {
         std::vector<std::string> args;
@@ -88,7 +88,7 @@ TEST(SimOptions, BadCommandLinesSayWhy)
     EXPECT_EQ(Parse({"--help"}).error, "");
 }
 
-TEST(SimOptions, FixedTexts)
+TEST(TSimOptions, FixedTexts)
 {
     EXPECT_EQ(ParseFixed("50", 2), 5000u);
     EXPECT_EQ(ParseFixed("0.5", 1), 5u);

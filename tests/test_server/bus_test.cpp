@@ -281,6 +281,56 @@ TEST_F(BusTest, ObjectsOfAClientThatLeavesAreReleased)
     EXPECT_NE(registry->find(kept), nullptr);
 }
 
+// Another client of the bus may neither use nor release an object it did not create.
+TEST_F(BusTest, AnObjectAnswersOnlyItsCreator)
+{
+    const QString path = createObject();
+    const QVariantList sink {client->baseService(), QVariant::fromValue(QDBusObjectPath("/sink"))};
+    ASSERT_EQ(call(path, tlb::kConnectionPointInterface, "Advise", sink).type(),
+              QDBusMessage::ReplyMessage);
+    const QString intruderName = QStringLiteral("karvelc-intruder");
+    QDBusConnection intruder =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, intruderName);
+    ASSERT_TRUE(intruder.isConnected());
+
+    struct Attempt {
+        const char* interface;
+        const char* member;
+        QVariantList args;
+    };
+    const Attempt attempts[] = {
+        {tlb::kDispatchInterface, "AddCountLine1", countArguments(1, QStringLiteral("x"), 1, 1)},
+        {tlb::kDispatchInterface, "AddQXCountLine4", countArguments(1, QStringLiteral("x"), 1, 1)},
+        {"", "AddCountLine2", countArguments(1, QStringLiteral("x"), 1, 1)},
+        {tlb::kConnectionPointInterface, "Advise", sink},
+        {tlb::kConnectionPointInterface, "Unadvise", {1u}},
+        {tlb::kUnknownInterface, "Release", {}},
+        {tlb::kIntrospectableInterface, "Introspect", {}},
+        {tlb::kDispatchInterface, "NoSuchMethod", {}},
+    };
+    for (const Attempt& a : attempts) {
+        const QDBusMessage reply =
+            callAndWait(intruder, methodCall(kName, path, a.interface, a.member, a.args));
+        EXPECT_EQ(reply.errorName().toStdString(), "org.freedesktop.DBus.Error.AccessDenied")
+            << a.member;
+    }
+    QDBusConnection::disconnectFromBus(intruderName);
+
+    // Nothing changed: the object lives, wrote nothing, keeps its sink, answers its creator.
+    ASSERT_NE(registry->find(path), nullptr);
+    EXPECT_TRUE(lines.isEmpty());
+    EXPECT_EQ(registry->find(path)->sinkChanges(), 1);
+    EXPECT_EQ(call(path, tlb::kConnectionPointInterface, "Advise", sink).errorName(),
+              QStringLiteral("KarvelC.Error.CannotConnect"));
+    EXPECT_EQ(call(path, tlb::kDispatchInterface, "AddCountLine1",
+                   countArguments(1, QStringLiteral("x"), 1, 1))
+                  .type(),
+              QDBusMessage::ReplyMessage);
+    EXPECT_EQ(lines.size(), 1);
+    EXPECT_EQ(call(path, tlb::kUnknownInterface, "Release").type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(registry->count(), 0);
+}
+
 TEST_F(BusTest, WrongSignatureOfReleaseAndCreateObjectIsATypeMismatch)
 {
     const QString path = createObject();

@@ -210,6 +210,27 @@ TEST_F(ProcessTest, AServerTheBusStartedEndsWithItsBus)
     EXPECT_TRUE(test::waitUntil([&] { return !test::processAlive(pid); }));
 }
 
+TEST_F(ProcessTest, AServerTheBusStartedForAClientThatNeverAsksEnds)
+{
+    QProcessEnvironment shortWait;
+    shortWait.insert(QStringLiteral("KARVELC_FIRST_OBJECT_WAIT_MS"), QStringLiteral("500"));
+    start(shortWait);
+    registerServer();
+    // Started as the bus starts it, but the client that wanted it is gone.
+    QProcess server;
+    server.setProcessEnvironment(bus->environment());
+    server.start(kServer, {QStringLiteral("-Embedding")});
+    ASSERT_TRUE(server.waitForStarted());
+    EXPECT_TRUE(server.waitForFinished(20000));
+    EXPECT_EQ(server.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(server.exitCode(), 0);
+    EXPECT_FALSE(nameOwned());
+    if (server.state() != QProcess::NotRunning) {
+        server.kill();
+        server.waitForFinished();
+    }
+}
+
 TEST_F(ProcessTest, ASecondServerCannotTakeTheName)
 {
     start();

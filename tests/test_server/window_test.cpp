@@ -140,5 +140,33 @@ TEST(LifetimeTest, AServerAUserStartedKeepsRunning)
     EXPECT_EQ(end.count(), 0);
 }
 
+// A server the bus started for a client that then never asks for an object.
+struct FirstObjectCase {
+    StartMode mode;
+    bool objectAsked;
+    bool ends;
+};
+
+class FirstObjectWait : public ::testing::TestWithParam<FirstObjectCase> { };
+
+TEST_P(FirstObjectWait, NoObjectInTimeEndsAServerTheBusStarted)
+{
+    const auto [mode, objectAsked, ends] = GetParam();
+    ObjectRegistry registry(QStringLiteral("/KarvelC/DataControlServ"), {});
+    ServerLifetime lifetime(mode, registry);
+    QSignalSpy end(&lifetime, &ServerLifetime::endRequested);
+    lifetime.waitForFirstObject(std::chrono::milliseconds(50));
+    if (objectAsked)
+        registry.create(QStringLiteral(":1.5"));
+    // Well past the wait: either the end came or it will not.
+    EXPECT_EQ(end.wait(ends ? 5000 : 300), ends);
+    EXPECT_EQ(end.count(), ends ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Starts, FirstObjectWait,
+                         ::testing::Values(FirstObjectCase {StartMode::Automation, false, true},
+                                           FirstObjectCase {StartMode::Automation, true, false},
+                                           FirstObjectCase {StartMode::User, false, false}));
+
 } // namespace
 } // namespace karvel::server
