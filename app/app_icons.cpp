@@ -20,7 +20,7 @@ struct TButtonRow {
     const char* picture; // resource path, or null for a caption button
 };
 
-constexpr std::array<TButtonRow, 9> kButtons = {{
+constexpr std::array<TButtonRow, 10> kButtons = {{
     {TToolbarButton::L1Btn, "L1Btn", ":/icons/line1.png"},
     {TToolbarButton::L2Btn, "L2Btn", ":/icons/line2.png"},
     {TToolbarButton::L3Btn, "L3Btn", ":/icons/line3.png"},
@@ -30,6 +30,7 @@ constexpr std::array<TButtonRow, 9> kButtons = {{
     {TToolbarButton::BitBtn1, "BitBtn1", ":/icons/about.png"},
     {TToolbarButton::NoSoundBtn, "NoSoundBtn", ":/icons/nosound.png"},
     {TToolbarButton::LogBtn, "LogBtn", nullptr},
+    {TToolbarButton::ReportBtn, "ReportBtn", ":/icons/report.png"},
 }};
 
 const TButtonRow& Row(TToolbarButton button)

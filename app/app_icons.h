@@ -19,14 +19,16 @@ enum class TToolbarButton {
     ComPortEdBtn,
     BitBtn1,
     NoSoundBtn,
-    LogBtn
+    LogBtn,
+    ReportBtn
 };
 
 // The toolbar's buttons from left to right.
-inline constexpr std::array<TToolbarButton, 9> kToolbarOrder = {
-    TToolbarButton::L1Btn,   TToolbarButton::L2Btn,       TToolbarButton::L3Btn,
-    TToolbarButton::L4Btn,   TToolbarButton::EditLineBtn, TToolbarButton::ComPortEdBtn,
-    TToolbarButton::BitBtn1, TToolbarButton::NoSoundBtn,  TToolbarButton::LogBtn,
+inline constexpr std::array<TToolbarButton, 10> kToolbarOrder = {
+    TToolbarButton::L1Btn,     TToolbarButton::L2Btn,       TToolbarButton::L3Btn,
+    TToolbarButton::L4Btn,     TToolbarButton::EditLineBtn, TToolbarButton::ComPortEdBtn,
+    TToolbarButton::BitBtn1,   TToolbarButton::NoSoundBtn,  TToolbarButton::LogBtn,
+    TToolbarButton::ReportBtn,
 };
 
 // The control's name, e.g. "L1Btn".
@@ -35,7 +37,7 @@ QString ToolbarButtonName(TToolbarButton button);
 QSize ToolbarButtonSize(TToolbarButton button);
 // The button's picture, 32 x 32. "Log" has a caption instead: a null icon.
 QIcon ToolbarIcon(TToolbarButton button);
-// By control name ("L1Btn" .. "NoSoundBtn"); a null icon for any other name.
+// By control name ("L1Btn" .. "ReportBtn"); a null icon for any other name.
 QIcon ToolbarIcon(const QString& controlName);
 // The About window's picture, 64 x 64.
 QPixmap AboutPicture();

@@ -33,4 +33,20 @@ TCoreOptions CoreOptionsFromArguments(const QStringList& arguments)
     return options;
 }
 
+bool HasExportCsv(const QStringList& arguments)
+{
+    return arguments.indexOf(kExportCsvOption, 1) > 0;
+}
+
+bool ExportCsvArgumentsFrom(const QStringList& arguments, TExportCsvArguments& out, QString& error)
+{
+    const qsizetype at = arguments.indexOf(kExportCsvOption, 1);
+    if (at < 1 || at + 3 >= arguments.size()) {
+        error = kExportCsvOption + QStringLiteral(" needs FROM TO FILE");
+        return false;
+    }
+    out = {arguments[at + 1], arguments[at + 2], arguments[at + 3]};
+    return true;
+}
+
 } // namespace karvel

@@ -25,4 +25,16 @@ struct TCoreOptions {
 // From the command line: --program-dir DIR, --account-timeout MS, --account-retry MS.
 TCoreOptions CoreOptionsFromArguments(const QStringList& arguments);
 
+// --export-csv FROM TO FILE: the ledger's changes from FROM to TO (ISO dates, each a whole
+// local day, or ISO date-times) into FILE ("-" for standard output), with no window.
+struct TExportCsvArguments {
+    QString from;
+    QString to;
+    QString file;
+};
+inline const QString kExportCsvOption = QStringLiteral("--export-csv");
+bool HasExportCsv(const QStringList& arguments);
+// False, with the reason in `error`, when the option lacks one of its three values.
+bool ExportCsvArgumentsFrom(const QStringList& arguments, TExportCsvArguments& out, QString& error);
+
 } // namespace karvel

@@ -1,9 +1,15 @@
 // Karvel_Net: supervision of the portion weighers of up to four lines and accounting of
 // the product that passes through them.
 #include "core_options.h"
+#include "csv_export.h"
+#include "ledger_schema.h"
 #include "main_window.h"
+#include "program_dir.h"
+#include "report_period.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -26,6 +32,11 @@ const char* kHelp =
     "  --account-timeout MS   longest wait for one accounting call (default 3000)\n"
     "  --account-retry MS     first pause before waiting changes are offered again\n"
     "                         (default 5000; doubles after each failure, up to 30 s)\n"
+    "  --export-csv FROM TO FILE\n"
+    "                         writes the changes booked from FROM to TO into FILE as CSV\n"
+    "                         (UTF-8, ';' separated) and ends, with no window. FROM and TO\n"
+    "                         are ISO dates (2026-12-10, each a whole local day) or\n"
+    "                         date-times (2026-12-10T08:00); FILE \"-\" is standard output\n"
     "  --help                 this text\n"
     "\n"
     "The configuration is kept in $XDG_CONFIG_HOME/Vistam/Karvel_net.reg (default\n"
@@ -56,6 +67,48 @@ void QuitOnTerminateSignals(QApplication& app)
     sigaction(SIGHUP, &action, nullptr);
 }
 
+// --export-csv: no display needed, nothing but the ledger is read. Silent on success,
+// so that a nightly job only mails when something went wrong.
+int ExportCsv(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    karvel::TExportCsvArguments request;
+    QString error;
+    if (!karvel::ExportCsvArgumentsFrom(arguments, request, error)) {
+        std::fprintf(stderr, "Karvel_Net: %s\n", qPrintable(error));
+        return 2;
+    }
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    const QDateTime from = karvel::report::ParseIsoBound(request.from, false, zone);
+    const QDateTime to = karvel::report::ParseIsoBound(request.to, true, zone);
+    if (!from.isValid() || !to.isValid()) {
+        std::fprintf(stderr, "Karvel_Net: %s: not an ISO date (2026-12-10) or date-time\n",
+                     qPrintable(from.isValid() ? request.to : request.from));
+        return 2;
+    }
+    if (to <= from) {
+        std::fprintf(stderr, "Karvel_Net: %s is not after %s\n", qPrintable(request.to),
+                     qPrintable(request.from));
+        return 2;
+    }
+    const QString ledger = QDir(karvel::ProgramDir(arguments))
+                               .filePath(QString::fromLatin1(karvel::ledger::kFileName));
+    if (!QFileInfo::exists(ledger)) {
+        std::fprintf(stderr, "Karvel_Net: %s: no ledger (nothing was booked yet)\n",
+                     qPrintable(ledger));
+        return 1;
+    }
+    const karvel::report::TCsvResult result = karvel::report::ExportCsvFile(
+        ledger.toStdString(), {from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch()},
+        request.file.toStdString());
+    if (!result.ok) {
+        std::fprintf(stderr, "Karvel_Net: export failed: %s\n", result.error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -66,6 +119,8 @@ int main(int argc, char** argv)
             std::fputs(kHelp, stdout);
             return 0;
         }
+        if (arg == "--export-csv")
+            return ExportCsv(argc, argv);
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Karvel_Net"));

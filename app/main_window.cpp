@@ -5,17 +5,22 @@
 #include "app_icons.h"
 #include "doz_struct_par.h"
 #include "form_edit_line.h"
+#include "ledger_schema.h"
 #include "line_window.h"
 #include "password_dlg.h"
 #include "port_parametrs.h"
+#include "report_form.h"
 #include "show_message.h"
 #include "sound_alarm.h"
 #include "state_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -46,6 +51,7 @@ TForm1::~TForm1()
 {
     // The other windows go first, in the reverse order of their creation: each line
     // window stops its port before the slot objects it polls are destroyed.
+    report_.reset();
     logFrm_.reset();
     dozWindow_.reset();
     lines_[3].reset();
@@ -106,8 +112,17 @@ void TForm1::BuildToolbar()
             button->setToolTip(QStringLiteral("Состояние системы"));
             connect(button, &QToolButton::clicked, this, &TForm1::LogBtnClick);
             break;
+        case TToolbarButton::ReportBtn:
+            button->setToolTip(TReportForm::kCaption);
+            connect(button, &QToolButton::clicked, this, &TForm1::ReportBtnClick);
+            break;
         }
     }
+    QMenu* reports = menuBar()->addMenu(QStringLiteral("&Учёт"));
+    QAction* report = reports->addAction(ToolbarIcon(TToolbarButton::ReportBtn),
+                                         TReportForm::kCaption + QStringLiteral("..."));
+    report->setObjectName(QStringLiteral("ReportAction"));
+    connect(report, &QAction::triggered, this, &TForm1::ReportBtnClick);
 }
 
 QToolButton* TForm1::Button(const QString& name) const
@@ -241,6 +256,19 @@ void TForm1::LogBtnClick()
     logFrm_->ShowSetAside(core_->SetAsideList());
     logFrm_->show();
     logFrm_->raise();
+}
+
+void TForm1::ReportBtnClick()
+{
+    if (!report_) {
+        TReportFormOptions options;
+        options.ledgerPath =
+            QDir(options_.programDir).filePath(QString::fromLatin1(ledger::kFileName));
+        options.storePath = options_.storePath;
+        options.clock = options_.clock;
+        report_ = std::make_unique<TReportForm>(std::move(options));
+    }
+    report_->ShowReport();
 }
 
 void TForm1::Reload()

@@ -25,6 +25,7 @@ class TFormEditLine;
 class TFormLine;
 class TLogFrm;
 class TPortParametrs;
+class TReportForm;
 
 class TForm1 : public QMainWindow, public TMainListener {
     Q_OBJECT
@@ -55,6 +56,9 @@ public:
     void BitBtn1Click();
     void NoSoundBtnClick();
     void LogBtnClick();
+    // The report window, made at its first use.
+    void ReportBtnClick();
+    TReportForm* ReportWindow() const { return report_.get(); }
     // Stops the lines, rebuilds the slot objects from the store and starts the lines again.
     void Reload();
 
@@ -92,6 +96,7 @@ private:
     std::unique_ptr<TPortParametrs> portParams_;
     std::unique_ptr<TDozStructPar> dozWindow_;
     std::unique_ptr<TLogFrm> logFrm_;
+    std::unique_ptr<TReportForm> report_;
     QLabel* accountingStatus_ = nullptr;
     QLabel* alarmStatus_ = nullptr;
     QAction* noSoundAction_ = nullptr;

@@ -14,6 +14,7 @@ packages=(
   file dpkg-dev
   qt6-multimedia-dev libfluidsynth-dev fluid-soundfont-gm fonts-liberation
   libsqlite3-dev sqlite3
+  qt6-charts-dev libqt6opengl6-dev
 )
 
 missing=()

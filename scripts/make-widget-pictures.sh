@@ -84,6 +84,14 @@ convert -size 32x32 xc:none -antialias -stroke black -strokewidth 1 \
   -stroke '#e00000' -strokewidth 3 -draw "line 20,10 29,22" -draw "line 29,10 20,22" \
   app/icons/nosound.png
 
+# report: a sheet with a bar chart of the booked weight
+convert -size 32x32 xc:none -antialias -stroke black -strokewidth 1 \
+  -fill white -draw "rectangle 4,2 27,29" \
+  -stroke none -fill '#2a7fc0' -draw "rectangle 8,19 11,26" -draw "rectangle 14,12 17,26" \
+  -fill '#e8b840' -draw "rectangle 20,7 23,26" \
+  -stroke '#404040' -strokewidth 1 -draw "line 7,27 25,27" \
+  app/icons/report.png
+
 # About window picture, 64 x 64: the hopper at twice the size, grain in it
 convert -size 64x64 xc:none +antialias -stroke black -strokewidth 1 \
   -fill '#00e0e0' -draw "rectangle 8,4 56,30" \

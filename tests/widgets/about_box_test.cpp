@@ -45,8 +45,8 @@ TEST(AboutBoxTest, ShowsTheProgramTextsAndClosesWithOk)
 
 TEST(ToolbarIconsTest, EveryPictureButtonHasItsPictureInToolbarOrder)
 {
-    const QStringList names {"L1Btn",        "L2Btn",   "L3Btn",      "L4Btn", "EditLineBtn",
-                             "ComPortEdBtn", "BitBtn1", "NoSoundBtn", "LogBtn"};
+    const QStringList names {"L1Btn",        "L2Btn",   "L3Btn",      "L4Btn",  "EditLineBtn",
+                             "ComPortEdBtn", "BitBtn1", "NoSoundBtn", "LogBtn", "ReportBtn"};
     ASSERT_EQ(kToolbarOrder.size(), size_t(names.size()));
     for (size_t i = 0; i < kToolbarOrder.size(); ++i) {
         const TToolbarButton button = kToolbarOrder[i];

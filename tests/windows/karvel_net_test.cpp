@@ -5,6 +5,7 @@
 #include "line_window.h"
 #include "main_window.h"
 #include "password_dlg.h"
+#include "report_form.h"
 #include "sim_process.h"
 #include "state_tab_bar.h"
 #include "state_window.h"
@@ -12,6 +13,7 @@
 
 #include "cp1251.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -22,6 +24,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -149,6 +152,27 @@ TEST_F(KarvelNetWindows, ConfiguredLinesOpenWithATabPerTerminal)
     window->LineBtnClick(3);
     EXPECT_EQ(messages, QStringList {"Линия 3 несконфигурирована"});
     EXPECT_EQ(window->windowTitle(), TForm1::kCaption);
+}
+
+TEST_F(KarvelNetWindows, TheReportOpensFromItsButtonAfterTheOthersAndFromTheMenu)
+{
+    QToolButton* report = window->Button("ReportBtn");
+    ASSERT_NE(report, nullptr);
+    EXPECT_GT(report->x(), window->Button("LogBtn")->x());
+    EXPECT_EQ(window->ReportWindow(), nullptr); // made at the first use
+    report->click();
+    TReportForm* form = window->ReportWindow();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->windowTitle(), "Отчёт");
+    ASSERT_TRUE(WaitUntil([&] { return !form->Busy(); }, 10000));
+    EXPECT_FALSE(form->StatusText().isEmpty());
+    form->hide();
+    auto* action = window->findChild<QAction*>("ReportAction");
+    ASSERT_NE(action, nullptr);
+    action->trigger();
+    EXPECT_EQ(window->ReportWindow(), form);
+    EXPECT_TRUE(form->isVisible());
 }
 
 TEST_F(KarvelNetWindows, TheSelectedTerminalShowsItsValues)
