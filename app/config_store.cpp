@@ -84,6 +84,11 @@ bool TConfigStore::KeyExists(const QString& key) const
     return exists;
 }
 
+bool TConfigStore::ValueExists(const QString& key, const QString& name) const
+{
+    return settings_->contains(ValuePath(key, name));
+}
+
 QVariant TConfigStore::Read(const QString& key, const QString& name) const
 {
     return settings_->value(ValuePath(key, name));

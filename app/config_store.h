@@ -28,6 +28,8 @@ public:
 
     // `key` in registry form, "Software\Vistam\Karvel_net\Line1".
     bool KeyExists(const QString& key) const;
+    // Whether the value is present at all (for values that newer versions added).
+    bool ValueExists(const QString& key, const QString& name) const;
     QString ReadString(const QString& key, const QString& name) const;
     int32_t ReadInteger(const QString& key, const QString& name) const;
     bool ReadBool(const QString& key, const QString& name) const;

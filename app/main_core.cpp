@@ -6,6 +6,7 @@
 #include "cp1251.h"
 #include "crypt_psw.h"
 #include "date_time_text.h"
+#include "mqtt_settings.h"
 #include "step_error.h"
 #include "work_log_lines.h"
 
@@ -104,6 +105,7 @@ QStringList TMainCore::FormCreate()
         CallConnect();
         if (const auto error = LoadConfig())
             messages.append(*error);
+        StartMqtt();
     } catch (const TStepError& error) {
         messages.append(error.text());
     }
@@ -290,6 +292,7 @@ void TMainCore::FormDestroy()
     destroyed_ = true;
     FreeTerminals();
     accountServer_.reset(); // releases the object; what waits stays in the journal
+    mqtt_.reset(); // "offline" to the broker; what waits stays in the ledger
     if (log_.IsOpen()) {
         Log(LogStopLine(Now()));
         log_.Close();
@@ -315,6 +318,41 @@ void TMainCore::AddCountLine(int line, const std::string& product, uint8_t netNu
                                               QString::fromStdString(countDText)));
     if (accountServer_)
         accountServer_->Book({line, netNum, name, countC, countD});
+    if (mqtt_)
+        mqtt_->AppendBooking(line, netNum, product, countC, countD);
+}
+
+void TMainCore::StartMqtt()
+{
+    mqtt_.reset();
+    try {
+        TConfigStore store(options_.storePath);
+        const TMqttSettings settings = LoadMqttSettings(store);
+        if (!settings.enabled)
+            return;
+        if (const auto error = CheckMqttSettings(settings)) {
+            if (listener_)
+                listener_->ShowMessage(*error);
+            return;
+        }
+        TMqttSinkConfig config;
+        config.settings = settings;
+        config.stationId = ReadOrCreateStationId(store);
+        config.ledgerPath =
+            QDir(options_.programDir).filePath(QString::fromLatin1(ledger::kFileName));
+        mqtt_ = std::make_unique<TMqttStation>(config);
+    } catch (const TStepError& error) {
+        if (listener_)
+            listener_->ShowMessage(error.text());
+        return;
+    }
+    mqtt_->SetLiveSource([this] {
+        std::vector<TLiveTerminal> values;
+        for (int line = 1; line <= kLines; ++line)
+            for (const auto& slot : lists_[line - 1])
+                values.push_back(LiveTerminalOf(line, *slot));
+        return values;
+    });
 }
 
 void TMainCore::ConnectFalse(int line, uint8_t netNum)

@@ -5,6 +5,7 @@
 #include "account_forwarder.h"
 #include "core_options.h"
 #include "main_listener.h"
+#include "mqtt_station.h"
 #include "state_lists.h"
 #include "work_log.h"
 
@@ -107,6 +108,11 @@ public:
     TStateLists& StateLists() { return stateLists_; }
     const TCoreOptions& Options() const { return options_; }
 
+    // The MQTT side, null when it is off. (Re)starts it from the store's settings: called
+    // at start-up and after its settings window saved.
+    TMqttStation* Mqtt() const { return mqtt_.get(); }
+    void StartMqtt();
+
     // Set by the window layer: the dosing parameters window's Show, looked up at the
     // moment of the call, so it may be set after the lists are built.
     std::function<void(uint8_t pos, uint8_t eNum, const TDosageStructure&)> DozStructParShow;
@@ -140,6 +146,7 @@ private:
     TStateLists stateLists_;
     bool accountingTroubleShown_ = false; // the listener shows kept changes
     bool destroyed_ = false;
+    std::unique_ptr<TMqttStation> mqtt_; // declared last: stopped first
 };
 
 } // namespace karvel

@@ -12,6 +12,7 @@ packages=(
   clang clang-format libclang-rt-14-dev libmodbus-dev file
   qt6-multimedia-dev libfluidsynth-dev fluid-soundfont-gm fonts-liberation
   libsqlite3-dev sqlite3
+  mosquitto libmosquitto-dev python3-paho-mqtt openssl
 )
 
 missing=()

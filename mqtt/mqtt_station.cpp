@@ -1,0 +1,121 @@
+#include "mqtt_station.h"
+
+#include <QDateTime>
+
+namespace karvel {
+
+TMqttStation::TMqttStation(TMqttSinkConfig config, QObject* parent)
+    : QObject(parent), config_(std::move(config))
+{
+    thread_.setObjectName(QStringLiteral("mqtt"));
+    sink_ = new TMqttSink(config_);
+    sink_->moveToThread(&thread_);
+    connect(sink_, &TMqttSink::StatusChanged, this, &TMqttStation::OnStatus, Qt::QueuedConnection);
+    connect(&liveTimer_, &QTimer::timeout, this, &TMqttStation::TakeLiveValues);
+    thread_.start();
+    QMetaObject::invokeMethod(sink_, &TMqttSink::Start, Qt::QueuedConnection);
+}
+
+TMqttStation::~TMqttStation()
+{
+    liveTimer_.stop();
+    TMqttSink* sink = sink_;
+    // The sink says goodbye and is destroyed on its own thread, with its socket notifiers.
+    QMetaObject::invokeMethod(
+        sink,
+        [sink] {
+            sink->Stop();
+            delete sink;
+        },
+        Qt::BlockingQueuedConnection);
+    thread_.quit();
+    thread_.wait();
+}
+
+void TMqttStation::ChangeAppended()
+{
+    QMetaObject::invokeMethod(sink_, &TMqttSink::Wake, Qt::QueuedConnection);
+}
+
+bool TMqttStation::AppendBooking(int line, int netNum, const std::string& product, double countC,
+                                 double countD)
+{
+    if (!appendLedger_.IsOpen()) {
+        if (!appendLedger_.Open(config_.ledgerPath.toStdString(),
+                                config_.stationId.toStdString())) {
+            OnStatus(QStringLiteral("MQTT: журнал учета не открыт: ") +
+                         QString::fromStdString(appendLedger_.LastError()),
+                     connected_);
+            appendLedger_.Close();
+            return false;
+        }
+        appendLedger_.SetSinks({ledger::kSinkMqtt});
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    TLedgerChange change;
+    change.bookedAtMs = now.toMSecsSinceEpoch();
+    change.utcOffsetS = now.offsetFromUtc();
+    change.line = line;
+    change.netNum = netNum;
+    change.product = product;
+    change.countC = countC;
+    change.countD = countD;
+    if (!appendLedger_.Append(change)) {
+        OnStatus(QStringLiteral("MQTT: изменение не записано в журнал учета: ") +
+                     QString::fromStdString(appendLedger_.LastError()),
+                 connected_);
+        return false;
+    }
+    ChangeAppended();
+    return true;
+}
+
+void TMqttStation::SetLiveSource(std::function<std::vector<TLiveTerminal>()> source,
+                                 int liveIntervalMs)
+{
+    liveSource_ = std::move(source);
+    lastLive_.clear();
+    if (liveSource_)
+        liveTimer_.start(liveIntervalMs);
+    else
+        liveTimer_.stop();
+}
+
+void TMqttStation::TakeLiveValues()
+{
+    if (!liveSource_)
+        return;
+    for (const TLiveTerminal& terminal : liveSource_()) {
+        QByteArray payload = LiveJson(terminal);
+        QByteArray& last = lastLive_[{terminal.line, terminal.netNum}];
+        if (payload == last)
+            continue;
+        last = payload;
+        const QString topic = TerminalStateTopic(config_.settings.topicPrefix, config_.stationId,
+                                                 terminal.line, terminal.netNum);
+        QMetaObject::invokeMethod(
+            sink_, [sink = sink_, topic, payload] { sink->PublishLive(topic, payload); },
+            Qt::QueuedConnection);
+    }
+}
+
+QString TMqttStation::StatusText() const
+{
+    return status_;
+}
+
+bool TMqttStation::IsConnected() const
+{
+    return connected_;
+}
+
+void TMqttStation::OnStatus(const QString& text, bool connected)
+{
+    connected_ = connected;
+    if (text == status_)
+        return;
+    status_ = text;
+    emit StatusChanged(text);
+}
+
+} // namespace karvel
