@@ -4,6 +4,8 @@
 
 #include <QMetaObject>
 
+#include <sqlite3.h>
+
 namespace karvel {
 
 namespace {
@@ -15,6 +17,9 @@ TMqttSink::TMqttSink(TMqttSinkConfig config, QObject* parent)
 {
     bookingTopic_ = BookingTopic(config_.settings.topicPrefix, config_.stationId);
     statusTopic_ = StatusTopic(config_.settings.topicPrefix, config_.stationId);
+    markTimer_ = new QTimer(this);
+    markTimer_->setSingleShot(true);
+    connect(markTimer_, &QTimer::timeout, this, &TMqttSink::MarkAcknowledged);
 }
 
 TMqttSink::~TMqttSink()
@@ -30,6 +35,10 @@ void TMqttSink::Start()
                       .arg(config_.ledgerPath, ledgerError_),
                   false);
         // Live values and the status still go out; bookings wait in the ledger.
+    } else {
+        // The sink never waits for the ledger's lock: a mark that finds the ledger busy is
+        // tried again at the next turn, so publishing goes on meanwhile.
+        sqlite3_busy_timeout(ledger_.Db().Handle(), 0);
     }
     TMqttClientConfig c;
     c.settings = config_.settings;
@@ -54,6 +63,10 @@ void TMqttSink::Stop()
 {
     if (!client_)
         return;
+    // The last marks may wait for the ledger's lock: they are what this run delivered.
+    markTimer_->stop();
+    if (ledger_.IsOpen())
+        sqlite3_busy_timeout(ledger_.Db().Handle(), 2000);
     MarkAcknowledged();
     client_->Stop(statusTopic_, kStatusOffline);
     client_.reset();
@@ -124,14 +137,15 @@ void TMqttSink::OnPublished(int mid)
         return; // a status or live value
     acknowledged_.push_back(it->second);
     inflight_.erase(it);
-    // Every acknowledgement read in one go is marked in one transaction.
-    if (!markQueued_) {
-        markQueued_ = true;
+    if (!markTimer_->isActive())
+        markTimer_->start(config_.markEveryMs);
+    // Every acknowledgement read in one go makes room for one top-up.
+    if (!topUpQueued_) {
+        topUpQueued_ = true;
         QMetaObject::invokeMethod(
             this,
             [this] {
-                markQueued_ = false;
-                MarkAcknowledged();
+                topUpQueued_ = false;
                 TopUp();
             },
             Qt::QueuedConnection);
@@ -153,6 +167,10 @@ void TMqttSink::MarkAcknowledged()
                 ledger_.MarkDelivered(seq, kSink);
             ok = tx.Commit();
         }
+    }
+    if (!ok && ledger_.LastErrorCode() == SQLITE_BUSY) {
+        markTimer_->start(config_.markEveryMs);
+        return;
     }
     if (!ok) {
         const QString error = QString::fromStdString(ledger_.LastError());

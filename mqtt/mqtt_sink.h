@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
 #include <map>
@@ -29,6 +30,9 @@ struct TMqttSinkConfig {
     int window = 1000; // bookings published and not yet acknowledged, at most
     int retryMinMs = 500;
     int retryMaxMs = 10000;
+    // Acknowledged bookings are marked delivered together, at most this often: few short
+    // write transactions, so the ledger's writer on the main thread rarely waits for one.
+    int markEveryMs = 100;
 };
 
 class TMqttSink : public QObject {
@@ -70,7 +74,8 @@ private:
     std::map<int, int64_t> inflight_; // message id -> ledger seq
     int64_t lastPublished_ = 0; // highest seq published on this connection
     std::vector<int64_t> acknowledged_; // waiting to be marked in one transaction
-    bool markQueued_ = false;
+    QTimer* markTimer_ = nullptr; // a child, so that it moves to the sink's thread with it
+    bool topUpQueued_ = false;
     QHash<QString, QByteArray> live_;
     int64_t delivered_ = 0;
     QString ledgerError_;

@@ -113,7 +113,8 @@ bool TTestBroker::WriteConfig()
     if (const passwd* me = ::getpwuid(::getuid()))
         conf += QStringLiteral("user %1\n").arg(QString::fromLocal8Bit(me->pw_name));
     conf += QStringLiteral("persistence true\npersistence_location %1/\n").arg(Dir());
-    conf += QStringLiteral("autosave_interval 1\nautosave_on_changes true\n");
+    if (options_.saveOften)
+        conf += QStringLiteral("autosave_interval 1\nautosave_on_changes true\n");
     conf += QStringLiteral("log_dest file %1\nlog_type all\n").arg(d.filePath("broker.log"));
     conf += QStringLiteral("max_queued_messages 0\nmax_inflight_messages 0\n");
     if (options_.user.isEmpty()) {

@@ -14,6 +14,7 @@ struct TBrokerOptions {
     QString user; // with a password file when set
     QString password;
     bool tls = false; // makes a CA and a server certificate for 127.0.0.1 with openssl
+    bool saveOften = true; // state on the disk after every change (off for benchmarks)
 };
 
 class TTestBroker {
@@ -29,6 +30,7 @@ public:
     bool Running() const;
 
     int Port() const { return port_; }
+    qint64 Pid() const { return process_ ? process_->processId() : 0; }
     QString Dir() const { return dir_.path(); }
     QString CaFile() const; // the CA certificate of a TLS broker
     QString Log() const;

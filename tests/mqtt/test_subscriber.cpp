@@ -29,7 +29,7 @@ TTestSubscriber::TTestSubscriber(int port, QString filter, TSubscriberOptions op
     mosquitto_message_callback_set(mosq_, [](mosquitto*, void* o, const mosquitto_message* m) {
         Self(o)->OnMessage({QString::fromUtf8(m->topic),
                             QByteArray(static_cast<const char*>(m->payload), m->payloadlen),
-                            m->retain});
+                            m->retain, std::chrono::steady_clock::now()});
     });
     if (!options.user.isEmpty())
         mosquitto_username_pw_set(mosq_, options.user.toUtf8().constData(),

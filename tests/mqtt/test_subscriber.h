@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -16,6 +17,7 @@ struct TReceived {
     QString topic;
     QByteArray payload;
     bool retained = false;
+    std::chrono::steady_clock::time_point at;
 };
 
 struct TSubscriberOptions {
