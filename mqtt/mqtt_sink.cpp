@@ -139,8 +139,9 @@ void TMqttSink::OnPublished(int mid)
     inflight_.erase(it);
     if (!markTimer_->isActive())
         markTimer_->start(config_.markEveryMs);
-    // Every acknowledgement read in one go makes room for one top-up.
-    if (!topUpQueued_) {
+    // Refilled by halves: a few large reads of the ledger rather than one per
+    // acknowledgement.
+    if (!topUpQueued_ && static_cast<int>(inflight_.size()) <= config_.window / 2) {
         topUpQueued_ = true;
         QMetaObject::invokeMethod(
             this,
