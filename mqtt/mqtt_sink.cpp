@@ -36,9 +36,10 @@ void TMqttSink::Start()
                   false);
         // Live values and the status still go out; bookings wait in the ledger.
     } else {
-        // The sink never waits for the ledger's lock: a mark that finds the ledger busy is
-        // tried again at the next turn, so publishing goes on meanwhile.
-        sqlite3_busy_timeout(ledger_.Db().Handle(), 0);
+        // The sink hardly waits for the ledger's lock: a mark that finds the ledger busy
+        // is tried again at the next turn, so publishing goes on meanwhile. (Reads never
+        // wait for a writer in WAL mode; the few milliseconds cover a checkpoint.)
+        sqlite3_busy_timeout(ledger_.Db().Handle(), 5);
     }
     TMqttClientConfig c;
     c.settings = config_.settings;
