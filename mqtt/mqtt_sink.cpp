@@ -81,7 +81,11 @@ void TMqttSink::Wake()
 
 void TMqttSink::PublishLive(const QString& topic, const QByteArray& payload)
 {
-    live_.insert(topic, payload);
+    // An empty payload clears the retained value; nothing is kept to send again.
+    if (payload.isEmpty())
+        live_.remove(topic);
+    else
+        live_.insert(topic, payload);
     if (IsConnected())
         client_->Publish(topic, payload, 0, true);
 }

@@ -74,7 +74,6 @@ void TMqttStation::SetLiveSource(std::function<std::vector<TLiveTerminal>()> sou
                                  int liveIntervalMs)
 {
     liveSource_ = std::move(source);
-    lastLive_.clear();
     if (liveSource_)
         liveTimer_.start(liveIntervalMs);
     else
@@ -85,18 +84,30 @@ void TMqttStation::TakeLiveValues()
 {
     if (!liveSource_)
         return;
+    std::map<std::pair<int, int>, QByteArray> now;
     for (const TLiveTerminal& terminal : liveSource_()) {
         QByteArray payload = LiveJson(terminal);
-        QByteArray& last = lastLive_[{terminal.line, terminal.netNum}];
-        if (payload == last)
-            continue;
-        last = payload;
-        const QString topic = TerminalStateTopic(config_.settings.topicPrefix, config_.stationId,
-                                                 terminal.line, terminal.netNum);
-        QMetaObject::invokeMethod(
-            sink_, [sink = sink_, topic, payload] { sink->PublishLive(topic, payload); },
-            Qt::QueuedConnection);
+        const auto key = std::make_pair(terminal.line, terminal.netNum);
+        const auto last = lastLive_.find(key);
+        if (last == lastLive_.end() || last->second != payload)
+            SendLive(terminal.line, terminal.netNum, payload);
+        now.emplace(key, std::move(payload));
     }
+    // A terminal taken out of the lines: its retained values are cleared (an empty
+    // retained message), so that nobody reads it as still weighing.
+    for (const auto& [key, payload] : lastLive_)
+        if (!now.contains(key))
+            SendLive(key.first, key.second, QByteArray());
+    lastLive_ = std::move(now);
+}
+
+void TMqttStation::SendLive(int line, int netNum, const QByteArray& payload)
+{
+    const QString topic =
+        TerminalStateTopic(config_.settings.topicPrefix, config_.stationId, line, netNum);
+    QMetaObject::invokeMethod(
+        sink_, [sink = sink_, topic, payload] { sink->PublishLive(topic, payload); },
+        Qt::QueuedConnection);
 }
 
 QString TMqttStation::StatusText() const

@@ -49,6 +49,7 @@ signals:
 
 private:
     void OnStatus(const QString& text, bool connected);
+    void SendLive(int line, int netNum, const QByteArray& payload);
 
     TMqttSinkConfig config_;
     QThread thread_;

@@ -256,6 +256,15 @@ TEST_F(MqttSinkTest, LiveValuesAreRetainedAndSentOnlyWhenTheyChange)
     ASSERT_TRUE(WaitUntil([&] { return late.On(topic).size() == 1; }, 5000));
     EXPECT_TRUE(late.On(topic).front().retained);
     EXPECT_EQ(late.On(topic).front().payload, LiveJson(terminal));
+
+    // The terminal is taken out of the lines: its retained values are cleared.
+    station.SetLiveSource([] { return std::vector<TLiveTerminal> {}; }, 20);
+    ASSERT_TRUE(WaitUntil([&] { return early.On(topic).size() == 3; }, 5000));
+    EXPECT_TRUE(early.On(topic).back().payload.isEmpty());
+    TTestSubscriber later(broker.Port(), topic, CleanSession());
+    ASSERT_TRUE(WaitUntil([&] { return later.Subscribed(); }, 5000));
+    test::RunFor(200);
+    EXPECT_TRUE(later.On(topic).empty());
 }
 
 TEST_F(MqttSinkTest, TheStatusIsRetainedOnlineThenOfflineOnACleanStopAndByTheLastWill)
