@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -147,6 +148,8 @@ bool TTestBroker::Start()
     if (!dir_.isValid() || !WriteConfig())
         return false;
     process_ = std::make_unique<QProcess>();
+    // A test that dies (a sanitizer's halt) takes its broker with it.
+    process_->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_->start(QStringLiteral("mosquitto"),
                     {QStringLiteral("-c"), QDir(Dir()).filePath(QStringLiteral("mosquitto.conf"))});
