@@ -122,4 +122,14 @@ bool TChangeBook::FlushMemory()
     return memory_.empty();
 }
 
+void TChangeBook::SetSink(const std::string& sink, bool on)
+{
+    const auto found = std::find(sinks_.begin(), sinks_.end(), sink);
+    if (on && found == sinks_.end())
+        sinks_.push_back(sink);
+    else if (!on && found != sinks_.end())
+        sinks_.erase(found);
+    ledger_.SetSinks(sinks_);
+}
+
 } // namespace karvel

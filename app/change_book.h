@@ -25,6 +25,8 @@ public:
     // kept in memory and the ledger is tried again with every change.
     bool Open();
     bool IsOpen() const { return open_; }
+    // Whether changes booked from now on wait for the sink as well.
+    void SetSink(const std::string& sink, bool on);
     TLedger& Ledger() { return ledger_; }
     const QString& StationId() const { return stationId_; }
     QString Path() const;

@@ -6,6 +6,7 @@
 #include "cp1251.h"
 #include "crypt_psw.h"
 #include "date_time_text.h"
+#include "mqtt_settings.h"
 #include "step_error.h"
 #include "work_log_lines.h"
 
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <QUuid>
 
 #include <algorithm>
 #include <thread>
@@ -121,6 +121,7 @@ QStringList TMainCore::FormCreate()
         CallConnect();
         if (const auto error = LoadConfig())
             messages.append(*error);
+        StartMqtt();
     } catch (const TStepError& error) {
         messages.append(error.text());
     }
@@ -138,15 +139,7 @@ void TMainCore::ReadControl(TConfigStore& store, QString& progId)
 {
     progId = store.ReadString(kControlKey, QStringLiteral("Name"));
     adminPassword_ = CryptPsw(store.ReadString(kControlKey, QStringLiteral("Password")));
-    stationId_ = store.ReadString(kControlKey, kStationIdValue);
-    // A store of an older version (or one imported from another machine's export
-    // without it) gets its station identity now; a damaged one is not overwritten but
-    // replaced, since change identities must be unique.
-    if (QUuid::fromString(stationId_).isNull()) {
-        stationId_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        store.WriteString(kControlKey, kStationIdValue, stationId_);
-        store.Flush();
-    }
+    stationId_ = ReadOrCreateStationId(store);
 }
 
 void TMainCore::OpenBook(bool withAccounting)
@@ -154,7 +147,16 @@ void TMainCore::OpenBook(bool withAccounting)
     std::vector<std::string> sinks;
     if (withAccounting)
         sinks.emplace_back(ledger::kSinkDbus);
+    if (MqttEnabled())
+        sinks.emplace_back(ledger::kSinkMqtt);
     book_ = std::make_unique<TChangeBook>(options_.programDir, stationId_, std::move(sinks));
+    // Each sink reads its own waiting rows; a write wakes them.
+    book_->OnWritten = [this] {
+        if (accountServer_)
+            accountServer_->Wake();
+        if (mqtt_)
+            mqtt_->ChangeAppended();
+    };
     // A ledger that cannot be opened now is tried again with every change; the changes
     // wait in memory meanwhile and the operator is told with the first of them.
     book_->Open();
@@ -201,7 +203,6 @@ void TMainCore::CreateAccountServer(const QString& progId)
                                          error);
         accountingTroubleShown_ = true;
     };
-    book_->OnWritten = [this] { accountServer_->Wake(); };
     // The object is made now, without waiting; changes an earlier run could not deliver
     // go out once it is there.
     accountServer_->Start();
@@ -397,6 +398,7 @@ void TMainCore::FormDestroy()
     if (book_)
         book_->FlushMemory(); // a last try for changes a full disk kept in memory
     book_.reset();
+    mqtt_.reset(); // "offline" to the broker; what waits stays in the ledger
     if (log_.IsOpen()) {
         Log(LogStopLine(Now()));
         log_.Close();
@@ -443,6 +445,52 @@ void TMainCore::AddCountLine(int line, const std::string& product, uint8_t netNu
                 .arg(book_->LastError())
                 .arg(book_->InMemory()));
     memoryTroubleShown_ = true;
+}
+
+bool TMainCore::MqttEnabled() const
+{
+    try {
+        const TConfigStore store(options_.storePath);
+        return LoadMqttSettings(store).enabled;
+    } catch (const TStepError&) {
+        return false; // StartMqtt reports it
+    }
+}
+
+void TMainCore::StartMqtt()
+{
+    mqtt_.reset();
+    try {
+        TConfigStore store(options_.storePath);
+        const TMqttSettings settings = LoadMqttSettings(store);
+        // Changes booked from now on wait for the broker only while it is switched on.
+        if (book_)
+            book_->SetSink(ledger::kSinkMqtt, settings.enabled);
+        if (!settings.enabled)
+            return;
+        if (const auto error = CheckMqttSettings(settings)) {
+            if (listener_)
+                listener_->ShowMessage(*error);
+            return;
+        }
+        TMqttSinkConfig config;
+        config.settings = settings;
+        config.stationId = stationId_;
+        config.ledgerPath =
+            QDir(options_.programDir).filePath(QString::fromLatin1(ledger::kFileName));
+        mqtt_ = std::make_unique<TMqttStation>(config);
+    } catch (const TStepError& error) {
+        if (listener_)
+            listener_->ShowMessage(error.text());
+        return;
+    }
+    mqtt_->SetLiveSource([this] {
+        std::vector<TLiveTerminal> values;
+        for (int line = 1; line <= kLines; ++line)
+            for (const auto& slot : lists_[line - 1])
+                values.push_back(LiveTerminalOf(line, *slot));
+        return values;
+    });
 }
 
 void TMainCore::ConnectFalse(int line, uint8_t netNum)

@@ -6,6 +6,7 @@
 #include "change_book.h"
 #include "core_options.h"
 #include "main_listener.h"
+#include "mqtt_station.h"
 #include "state_lists.h"
 #include "work_log.h"
 
@@ -121,6 +122,11 @@ public:
     TStateLists& StateLists() { return stateLists_; }
     const TCoreOptions& Options() const { return options_; }
 
+    // The MQTT side, null when it is off. (Re)starts it from the store's settings: called
+    // at start-up and after its settings window saved.
+    TMqttStation* Mqtt() const { return mqtt_.get(); }
+    void StartMqtt();
+
     // Set by the window layer: the dosing parameters window's Show, looked up at the
     // moment of the call, so it may be set after the lists are built.
     std::function<void(uint8_t pos, uint8_t eNum, const TDosageStructure&)> DozStructParShow;
@@ -132,6 +138,7 @@ private:
     void WriteControlDefaults(TConfigStore& store);
     void ReadControl(TConfigStore& store, QString& progId);
     void OpenBook(bool withAccounting);
+    bool MqttEnabled() const;
     void CreateAccountServer(const QString& progId);
     void AccountingSetAside(const TLedgerChange& change, const QString& error);
     void SetAsideAnswered();
@@ -163,6 +170,7 @@ private:
     TStateLists stateLists_;
     bool accountingTroubleShown_ = false; // the listener shows kept changes
     bool destroyed_ = false;
+    std::unique_ptr<TMqttStation> mqtt_; // declared last: stopped first
 };
 
 } // namespace karvel

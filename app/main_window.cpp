@@ -146,6 +146,10 @@ void TForm1::CreateWindows()
     CreateLine(1);
     editLine_ = std::make_unique<TFormEditLine>(options_.storePath, this);
     portParams_ = std::make_unique<TPortParametrs>(options_.storePath, this);
+    portParams_->MqttStatus = [this] {
+        return core_->Mqtt() ? core_->Mqtt()->StatusText() : QStringLiteral("MQTT: выключено");
+    };
+    portParams_->MqttSaved = [this] { core_->StartMqtt(); };
     CreateLine(2);
     CreateLine(3);
     CreateLine(4);

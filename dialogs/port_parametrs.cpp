@@ -2,6 +2,7 @@
 
 #include "com_port.h"
 #include "config_store.h"
+#include "mqtt_settings_dlg.h"
 #include "show_message.h"
 #include "step_error.h"
 
@@ -70,7 +71,13 @@ TPortParametrs::TPortParametrs(QString storePath, QWidget* parent)
     cancelBtn_->setAutoDefault(false);
     connect(cancelBtn_, &QPushButton::clicked, this, &QDialog::reject);
 
+    mqttBtn_ = new QPushButton(QStringLiteral("MQTT..."), this);
+    mqttBtn_->setObjectName(QStringLiteral("MqttBtn"));
+    mqttBtn_->setAutoDefault(false);
+    connect(mqttBtn_, &QPushButton::clicked, this, &TPortParametrs::MqttBtnClick);
+
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(mqttBtn_);
     buttons->addStretch(1);
     buttons->addWidget(saveBtn_);
     buttons->addWidget(cancelBtn_);
@@ -311,6 +318,16 @@ bool TPortParametrs::Run()
     if (!ShowData())
         return false;
     return exec() == QDialog::Accepted;
+}
+
+// The MQTT settings are saved by their own window and take effect at once: "Отмена" here
+// does not take them back.
+void TPortParametrs::MqttBtnClick()
+{
+    TMqttSettingsDlg dialog(storePath_, this);
+    dialog.StatusText = MqttStatus;
+    if (dialog.Run() && MqttSaved)
+        MqttSaved();
 }
 
 } // namespace karvel

@@ -46,6 +46,11 @@ public:
     // The file choice dialog; returns the chosen path, empty when cancelled. Replaceable
     // so that tests choose without a file dialog.
     std::function<QString(QWidget* parent)> ChooseSoundFile;
+    // The MQTT settings window's state line, and what follows its save (set by the main
+    // window: the MQTT side restarts).
+    std::function<QString()> MqttStatus;
+    std::function<void()> MqttSaved;
+    void MqttBtnClick();
 
     TPortParamValues FromControls() const;
 
@@ -64,6 +69,7 @@ public:
     QPushButton* Button1() const { return button1_; }
     QPushButton* SaveButton() const { return saveBtn_; }
     QPushButton* CancelButton() const { return cancelBtn_; }
+    QPushButton* MqttButton() const { return mqttBtn_; }
 
 private:
     QWidget* BuildLines();
@@ -88,6 +94,7 @@ private:
     QPushButton* button1_ = nullptr;
     QPushButton* saveBtn_ = nullptr;
     QPushButton* cancelBtn_ = nullptr;
+    QPushButton* mqttBtn_ = nullptr;
 };
 
 // The filter of the sound file choice: MIDI, RMI and WAV files.

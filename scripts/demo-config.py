@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the store file of a demonstration: four lines of simulated terminals on COM1..COM4.
 
-Usage: demo-config.py STORE_FILE
+Usage: demo-config.py STORE_FILE [--mqtt-port PORT]
 Lines 1 and 3 carry KR-200 terminals, lines 2 and 4 KR-100 terminals; the network numbers
 and products match what scripts/run.sh starts the simulator with.
 """
@@ -28,11 +28,20 @@ def dword(value):
     return "dword:%08x" % (value & 0xFFFFFFFF)
 
 
-def store():
+def mqtt_key(root, port):
+    """The MQTT side on, to a broker of the demonstration on this machine."""
+    return ["[%s\\Control\\Mqtt]" % root, '"Enabled"=' + dword(1),
+            '"Host"=' + text("127.0.0.1"), '"Port"=' + dword(port),
+            '"TopicPrefix"=' + text("karvel"), ""]
+
+
+def store(mqtt_port=None):
     root = "HKEY_CURRENT_USER\\Software\\Vistam\\Karvel_net"
     out = ["Windows Registry Editor Version 5.00", ""]
     out += ["[%s\\Control]" % root, '"Name"=' + text("KarvelC.DataControlServ"),
             '"Password"=' + text("".join(chr(ord(c) ^ MASK) for c in PASSWORD)), ""]
+    if mqtt_port:
+        out += mqtt_key(root, mqtt_port)
     for n in range(1, 5):
         kr100, terminals = LINES[n]
         out.append("[%s\\Line%d]" % (root, n))
@@ -78,6 +87,9 @@ if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "--sim-args":
         print(simulator_arguments(int(sys.argv[2])))
         sys.exit(0)
-    if len(sys.argv) != 2:
+    port = None
+    if len(sys.argv) == 4 and sys.argv[2] == "--mqtt-port":
+        port = int(sys.argv[3])
+    elif len(sys.argv) != 2:
         sys.exit(__doc__)
-    write_store(sys.argv[1], store())
+    write_store(sys.argv[1], store(port))

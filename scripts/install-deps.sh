@@ -15,6 +15,7 @@ packages=(
   qt6-multimedia-dev libfluidsynth-dev fluid-soundfont-gm fonts-liberation
   libsqlite3-dev sqlite3
   qt6-charts-dev libqt6opengl6-dev
+  mosquitto libmosquitto-dev python3-paho-mqtt openssl
 )
 
 missing=()

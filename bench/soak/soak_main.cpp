@@ -33,6 +33,8 @@ TSoakOptions ParseOptions(const QStringList& args)
             take(o.serverKills);
         else if (a == "--down")
             take(o.serverDownS);
+        else if (a == "--broker-kills")
+            take(o.brokerKills);
         else if (a == "--silence")
             take(o.silenceS);
         else if (a == "--work-dir") {
@@ -65,6 +67,10 @@ int main(int argc, char** argv)
     std::printf("wrong product: %d\n", r.wrong);
     std::printf("lost: %d\n", r.lost);
     std::printf("booked twice: %d\n", r.duplicated);
+    if (r.mqtt)
+        std::printf("mqtt (broker stopped %d times): received %d, lost %d, booked twice %d, "
+                    "repeats with the same id %d\n",
+                    options.brokerKills, r.mqttReceived, r.mqttLost, r.mqttTwice, r.mqttRepeats);
     std::printf(
         "most changes waiting in the ledger: %zu; failed calls reported to the status line: %d\n",
         r.mostWaiting, r.kept);

@@ -1,14 +1,20 @@
 #include "soak_run.h"
 
+#include "config_keys.h"
+#include "config_store.h"
+#include "crypt_psw.h"
 #include "main_core.h"
+#include "mqtt_settings.h"
 #include "soak_ledger.h"
 #include "soak_line.h"
 #include "soak_memory.h"
+#include "soak_mqtt.h"
 #include "soak_server.h"
 #include "soak_store.h"
 
 #include "line_poller.h"
 #include "sim_process.h"
+#include "test_broker.h"
 #include "wait.h"
 
 #include <QDir>
@@ -133,6 +139,8 @@ private:
     std::vector<std::unique_ptr<TLinePoller>> pollers_;
     std::map<TTerminalKey, int64_t> lastPassed_;
     size_t mostWaiting_ = 0;
+    std::unique_ptr<test::TTestBroker> broker_;
+    std::unique_ptr<test::TTestSubscriber> subscriber_;
 };
 
 bool TSoak::StartSims()
@@ -209,6 +217,8 @@ bool TSoak::Settled()
     int booked = 0;
     for (const auto& [key, n] : listener_.coreBookings)
         booked += n;
+    if (subscriber_ && CompareMqtt(listener_.coreBookings, subscriber_->Messages()).lost != 0)
+        return false;
     return ReadMemoLog(dir_ + "/memo.log").size() >= static_cast<size_t>(booked);
 }
 
@@ -229,6 +239,18 @@ void TSoak::Timeline()
         events.push_back({at + o_.serverDownS * 1000, [this] {
                               Say(server_.Start() ? "accounting server started again"
                                                   : "accounting server did NOT start again");
+                          }});
+    }
+    for (int k = 0; broker_ && k < o_.brokerKills; ++k) {
+        // Between the accounting server's outages, so that each sink is seen alone.
+        const int64_t at = total * (2 * k + 1) / (2 * (o_.brokerKills + 1));
+        events.push_back({at, [this] {
+                              Say("MQTT broker stopped");
+                              broker_->Stop();
+                          }});
+        events.push_back({at + o_.brokerDownS * 1000, [this] {
+                              Say(broker_->Start() ? "MQTT broker started again"
+                                                   : "MQTT broker did NOT start again");
                           }});
     }
     const TSoakLine& quiet = lines_[1];
@@ -278,6 +300,25 @@ TSoakOutcome TSoak::Run()
     qputenv("XDG_CONFIG_HOME", config.toUtf8());
     const QString storePath = config + "/Vistam/Karvel_net.reg";
     WriteStore(storePath, lines_);
+    if (o_.brokerKills > 0) {
+        broker_ = std::make_unique<test::TTestBroker>();
+        if (!broker_->Start()) {
+            outcome.messages << "the MQTT broker did not start";
+            return outcome;
+        }
+        subscriber_ = std::make_unique<test::TTestSubscriber>(broker_->Port(), "karvel/+/booking");
+        WaitUntil([&] { return subscriber_->Subscribed(); }, 10000);
+        TMqttSettings mqtt;
+        mqtt.enabled = true;
+        mqtt.port = broker_->Port();
+        TConfigStore store(storePath);
+        // Control\Mqtt makes Control exist, so its defaults are no longer written at the
+        // first start: the soak writes them.
+        store.WriteString(kControlKey, QStringLiteral("Name"), kDefaultProgId);
+        store.WriteString(kControlKey, QStringLiteral("Password"), CryptPsw(kDefaultPassword));
+        SaveMqttSettings(store, mqtt);
+        outcome.mqtt = true;
+    }
 
     if (!StartSims()) {
         outcome.messages << "a simulator did not start";
@@ -347,6 +388,13 @@ TSoakOutcome TSoak::Run()
     outcome.kept = listener_.kept;
     outcome.mostWaiting = mostWaiting_;
     outcome.messages = listener_.messages;
+    if (subscriber_) {
+        const TMqttTally mqtt = CompareMqtt(listener_.coreBookings, subscriber_->Messages());
+        outcome.mqttReceived = mqtt.received;
+        outcome.mqttLost = mqtt.lost;
+        outcome.mqttTwice = mqtt.twice;
+        outcome.mqttRepeats = mqtt.repeats;
+    }
     Cleanup();
     return outcome;
 }
@@ -369,7 +417,8 @@ void TSoak::Cleanup()
 bool TSoakOutcome::Passed() const
 {
     const bool money = std::abs(differenceKg) < 1e-6;
-    return settled && money && wrong == 0 && lost == 0 && duplicated == 0 && messages.isEmpty() &&
+    return settled && money && wrong == 0 && lost == 0 && duplicated == 0 && mqttLost == 0 &&
+        mqttTwice == 0 && messages.isEmpty() &&
         memoryEndKiB - memoryStartKiB <= kMemoryToleranceKiB;
 }
 

@@ -19,6 +19,8 @@ struct TSoakOptions {
     int serverKills = 2;
     int serverDownS = 8;
     int silenceS = 10;
+    int brokerKills = 2; // the MQTT sink is on, and its broker is stopped this often
+    int brokerDownS = 5;
     QString workDir; // kept when given; a temporary folder otherwise
 };
 
@@ -33,6 +35,8 @@ struct TSoakOutcome {
     int kept = 0; // failed calls reported to the operator's status line
     size_t mostWaiting = 0; // most changes waiting in the ledger at one time
     QStringList messages; // message boxes the program would have shown
+    bool mqtt = false;
+    int mqttReceived = 0, mqttLost = 0, mqttTwice = 0, mqttRepeats = 0;
     bool Passed() const;
 };
 

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Runs `bash scripts/run.sh --demo` in a throw-away home under Xvfb, waits until counts
 # arrive in KarvelC, takes a screenshot, ends Karvel_Net as a logout would and checks that
-# everything the script started has stopped.
+# everything the script started has stopped. With a third argument --mqtt, the
+# demonstration also runs a broker and the example consumer, whose totals per product
+# must agree with KarvelC's at the end.
 set -euo pipefail
 source_dir=$1
 build_dir=$2
+mqtt=${3:-}
 home=$(mktemp -d)
 trap 'pkill -f "$home" 2> /dev/null || true; rm -rf "$home"' EXIT
 
@@ -20,7 +23,7 @@ fail() {
 }
 
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c \
-    "bash '$source_dir/scripts/run.sh' --demo > '$out' 2>&1; echo \"exit \$?\" >> '$out'; \
+    "bash '$source_dir/scripts/run.sh' --demo $mqtt > '$out' 2>&1; echo \"exit \$?\" >> '$out'; \
      import -window root '$home/before-close.png' 2> /dev/null || true" &
 runner=$!
 
@@ -53,4 +56,8 @@ if pgrep -f "$home/.local/share/karvel-demo" > /dev/null; then
 fi
 log=$home/.local/share/karvel-demo/program/log.txt
 iconv -f CP1251 -t UTF-8 "$log" | grep -q 'Стоп' || fail "the work log has no stop line"
+if [ "$mqtt" = --mqtt ]; then
+    grep -q '^totals agree$' "$out" || fail "the consumer's totals differ from KarvelC's"
+    grep -A20 'comparing the consumer' "$out"
+fi
 echo "1 passed, 0 failed"
