@@ -3,6 +3,7 @@
 #include "account_error.h"
 #include "config_keys.h"
 #include "config_store.h"
+#include "control_settings.h"
 #include "cp1251.h"
 #include "crypt_psw.h"
 #include "date_time_text.h"
@@ -128,18 +129,12 @@ QStringList TMainCore::FormCreate()
     return messages;
 }
 
-void TMainCore::WriteControlDefaults(TConfigStore& store)
-{
-    store.WriteString(kControlKey, QStringLiteral("Name"), kDefaultProgId);
-    store.WriteString(kControlKey, QStringLiteral("Password"), CryptPsw(kDefaultPassword));
-    store.Flush();
-}
-
 void TMainCore::ReadControl(TConfigStore& store, QString& progId)
 {
-    progId = store.ReadString(kControlKey, QStringLiteral("Name"));
-    adminPassword_ = CryptPsw(store.ReadString(kControlKey, QStringLiteral("Password")));
-    stationId_ = ReadOrCreateStationId(store);
+    TControlSettings control = LoadControl(store);
+    progId = control.progId;
+    adminPassword_ = control.adminPassword;
+    stationId_ = control.stationId;
 }
 
 void TMainCore::OpenBook(bool withAccounting)
@@ -291,10 +286,10 @@ void TMainCore::WriteLineDefaults(TConfigStore& store)
         const QString key = LineKey(line);
         if (store.KeyExists(key))
             continue;
-        store.WriteBool(key, QStringLiteral("TerminalType"), false);
+        store.WriteBool(key, kTerminalTypeValue, false);
         for (int slot = 1; slot <= kSlots; ++slot) {
-            store.WriteInteger(key, QStringLiteral("NetNum%1").arg(slot), 0);
-            store.WriteString(key, QStringLiteral("NameP%1").arg(slot), DefaultProductName(slot));
+            store.WriteInteger(key, NetNumValue(slot), 0);
+            store.WriteString(key, NamePValue(slot), DefaultProductName(slot));
         }
     }
     store.Flush();
@@ -306,17 +301,16 @@ void TMainCore::LoadLine(TConfigStore& store, int line)
     std::array<uint8_t, kSlots> netNums {};
     bool any = false;
     for (int slot = 1; slot <= kSlots; ++slot) {
-        netNums[slot - 1] = static_cast<uint8_t>(
-            store.ReadInteger(key, QStringLiteral("NetNum%1").arg(slot)) & 0xFF);
+        netNums[slot - 1] = static_cast<uint8_t>(store.ReadInteger(key, NetNumValue(slot)) & 0xFF);
         any = any || netNums[slot - 1] != 0;
     }
     if (!any)
         return;
-    const bool sTypeMeh = !store.ReadBool(key, QStringLiteral("TerminalType"));
+    const bool sTypeMeh = !store.ReadBool(key, kTerminalTypeValue);
     uint16_t position = 0;
     for (int slot = 1; slot <= kSlots; ++slot) {
         const uint8_t netNum = netNums[slot - 1];
-        const QString product = store.ReadString(key, QStringLiteral("NameP%1").arg(slot));
+        const QString product = store.ReadString(key, NamePValue(slot));
         if (netNum == 0)
             continue;
         auto object = MakeSlot(line, netNum, product, sTypeMeh);
@@ -346,11 +340,11 @@ void TMainCore::ReadOptions(TConfigStore& store)
 {
     if (!store.KeyExists(kPortParamKey))
         return;
-    if (store.ReadBool(kPortParamKey, QStringLiteral("LogWr")) && !log_.IsOpen())
+    if (store.ReadBool(kPortParamKey, kLogWrValue) && !log_.IsOpen())
         OpenLog();
-    soundStop_ = store.ReadBool(kPortParamKey, QStringLiteral("SoundStop"));
-    soundMode_ = store.ReadBool(kPortParamKey, QStringLiteral("SoundMode"));
-    soundFileName_ = store.ReadString(kPortParamKey, QStringLiteral("SoundFileName"));
+    soundStop_ = store.ReadBool(kPortParamKey, kSoundStopValue);
+    soundMode_ = store.ReadBool(kPortParamKey, kSoundModeValue);
+    soundFileName_ = store.ReadString(kPortParamKey, kSoundFileNameValue);
     if (soundStop_ && !soundMode_ && OpenSoundFile) {
         if (const auto error = OpenSoundFile(soundFileName_))
             throw TStepError(*error);

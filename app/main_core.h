@@ -135,7 +135,6 @@ public:
     std::function<std::optional<QString>(const QString& file)> OpenSoundFile;
 
 private:
-    void WriteControlDefaults(TConfigStore& store);
     void ReadControl(TConfigStore& store, QString& progId);
     void OpenBook(bool withAccounting);
     bool MqttEnabled() const;

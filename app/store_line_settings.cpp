@@ -2,6 +2,7 @@
 
 #include "config_keys.h"
 #include "config_store.h"
+#include "port_param_store.h"
 #include "step_error.h"
 
 namespace karvel {
@@ -11,10 +12,10 @@ TLineModelSetting TStoreLineSettings::ReadModel(const TLineTraits& line)
     TLineModelSetting setting;
     try {
         const TConfigStore store(storePath_);
-        const QString key = QString::fromUtf8(line.lineKey);
+        const QString key = LineKey(line.number);
         setting.keyExists = store.KeyExists(key);
         if (setting.keyExists)
-            setting.terminalType = store.ReadBool(key, QStringLiteral("TerminalType"));
+            setting.terminalType = store.ReadBool(key, kTerminalTypeValue);
     } catch (const TStepError& error) {
         setting.error = error.text().toStdString();
     }
@@ -28,12 +29,9 @@ TLinePortSetting TStoreLineSettings::ReadPort(const TLineTraits& line)
         const TConfigStore store(storePath_);
         setting.keyExists = store.KeyExists(kPortParamKey);
         if (setting.keyExists) {
-            setting.port = store.ReadInteger(kPortParamKey, QString::fromUtf8(line.portValue));
-            setting.speed = store.ReadInteger(kPortParamKey, QString::fromUtf8(line.speedValue));
-            // Added later than the other values: a store without it reads as off.
-            const QString rs485 = QStringLiteral("RS485L%1").arg(line.number);
-            setting.rs485 = store.ValueExists(kPortParamKey, rs485) &&
-                store.ReadInteger(kPortParamKey, rs485) != 0;
+            setting.port = store.ReadInteger(kPortParamKey, PortLValue(line.number));
+            setting.speed = store.ReadInteger(kPortParamKey, SpeedLValue(line.number));
+            setting.rs485 = ReadRs485(store, line.number);
         }
     } catch (const TStepError& error) {
         setting.error = error.text().toStdString();

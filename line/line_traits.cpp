@@ -11,14 +11,14 @@ constexpr const char* kReleaseLine1 = "Снять блокировку цикл�
 constexpr const char* kReleaseOthers = "Снять блокировку цика загрузки";
 
 constexpr TLineTraits kLines[kLineCount] = {
-    {1, "Линия 1", "Software\\Vistam\\Karvel_net\\Line1", "PortL1", "SpeedL1",
-     "ОШИБКА!!!! ПОРТ ЛИНИИ 1 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!", 1, 105, kReleaseLine1, false, true},
-    {2, "Линия 2", "Software\\Vistam\\Karvel_net\\Line2", "PortL2", "SpeedL2",
-     "ОШИБКА!!!! ПОРТ ЛИНИИ 2 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!", 490, 105, kReleaseOthers, true, true},
-    {3, "Линия 3", "Software\\Vistam\\Karvel_net\\Line3", "PortL3", "SpeedL3",
-     "ОШИБКА!!!! ПОРТ ЛИНИИ 3 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!", -1, 421, kReleaseOthers, false, true},
-    {4, "Линия 4", "Software\\Vistam\\Karvel_net\\Line4", "PortL4", "SpeedL4",
-     "ОШИБКА!!!! ПОРТ ЛИНИИ 4 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!", 488, 420, kReleaseOthers, false, false},
+    {1, "Линия 1", "ОШИБКА!!!! ПОРТ ЛИНИИ 1 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!", 1, 105, kReleaseLine1,
+     false, true},
+    {2, "Линия 2", "ОШИБКА!!!! ПОРТ ЛИНИИ 2 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!", 490, 105, kReleaseOthers,
+     true, true},
+    {3, "Линия 3", "ОШИБКА!!!! ПОРТ ЛИНИИ 3 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!", -1, 421, kReleaseOthers,
+     false, true},
+    {4, "Линия 4", "ОШИБКА!!!! ПОРТ ЛИНИИ 4 НЕ ОТКРЫТ, ОБЕН НЕВОЗМОЖЕН!", 488, 420, kReleaseOthers,
+     false, false},
 };
 
 } // namespace

@@ -9,9 +9,6 @@ namespace karvel {
 struct TLineTraits {
     int number; // 1..4
     const char* caption; // window caption
-    const char* lineKey; // store key with the terminal type
-    const char* portValue; // port position under PortParam
-    const char* speedValue; // speed under PortParam
     const char* portMessage; // shown when the port does not open
     int left, top; // initial window position
     const char* releaseCaption; // caption of the "release the loading block" menu item

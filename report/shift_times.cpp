@@ -47,7 +47,7 @@ TShiftTimes ReadShiftTimes(const QString& storePath)
     QString text;
     try {
         const TConfigStore store(storePath);
-        text = store.ReadString(kControlKey, kShiftStartsName).trimmed();
+        text = store.ReadString(kControlKey, kShiftStartsValue).trimmed();
     } catch (const TStepError& error) {
         result.error = error.text();
         return result;
@@ -57,7 +57,7 @@ TShiftTimes ReadShiftTimes(const QString& storePath)
     std::vector<QTime> starts = ParseShiftStarts(text);
     if (starts.empty()) {
         result.error = QStringLiteral("Неверные начала смен \"%1\" (%2): взяты %3")
-                           .arg(text, kShiftStartsName, ShiftStartsText(result.starts));
+                           .arg(text, kShiftStartsValue, ShiftStartsText(result.starts));
         return result;
     }
     result.starts = std::move(starts);

@@ -10,8 +10,6 @@
 
 namespace karvel::report {
 
-inline const QString kShiftStartsName = QStringLiteral("ShiftStarts");
-
 struct TShiftTimes {
     std::vector<QTime> starts; // ascending, at least one
     QString error; // why the stored value was not taken (the default is then used)

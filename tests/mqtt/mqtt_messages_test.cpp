@@ -1,5 +1,6 @@
 // Topics, payloads and the stored settings of the MQTT side, without a broker.
 #include "config_store.h"
+#include "control_settings.h"
 #include "mqtt_messages.h"
 #include "mqtt_settings.h"
 #include "step_error.h"

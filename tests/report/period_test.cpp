@@ -108,14 +108,14 @@ TEST(ShiftStarts, ReadFromTheStoreWithDefaultsForWhatIsMissing)
 
     {
         TConfigStore store(path);
-        store.WriteString(kControlKey, kShiftStartsName, QStringLiteral("19:00;07:00"));
+        store.WriteString(kControlKey, kShiftStartsValue, QStringLiteral("19:00;07:00"));
         store.Flush();
     }
     EXPECT_EQ(ShiftStartsText(ReadShiftTimes(path).starts), QStringLiteral("07:00;19:00"));
 
     {
         TConfigStore store(path);
-        store.WriteString(kControlKey, kShiftStartsName, QStringLiteral("7 утра"));
+        store.WriteString(kControlKey, kShiftStartsValue, QStringLiteral("7 утра"));
         store.Flush();
     }
     const TShiftTimes bad = ReadShiftTimes(path);

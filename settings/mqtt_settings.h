@@ -33,7 +33,4 @@ TMqttSettings LoadMqttSettings(const TConfigStore& store);
 // Writes every value (the password scrambled as the administrator's is) and flushes.
 void SaveMqttSettings(TConfigStore& store, const TMqttSettings& settings);
 
-// The station's identity, Control\StationId: a UUID written on first use.
-QString ReadOrCreateStationId(TConfigStore& store);
-
 } // namespace karvel

@@ -29,8 +29,8 @@ std::optional<TPortParamValues> ReadPortParam(const TConfigStore& store);
 // then RS485L1 .. RS485L4.
 void WritePortParam(TConfigStore& store, const TPortParamValues& values);
 
-// "RS485L1" .. "RS485L4": dword, 0 = off. Never required: a missing value reads as off.
-QString Rs485ValueName(int line);
+// The RS-485 mode of a line's port; a store without the value (older, or imported)
+// reads as off.
 bool ReadRs485(const TConfigStore& store, int line);
 
 } // namespace karvel

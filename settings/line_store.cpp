@@ -6,19 +6,6 @@
 
 namespace karvel {
 
-namespace {
-
-QString NetNumName(int slot)
-{
-    return QStringLiteral("NetNum%1").arg(slot);
-}
-QString NamePName(int slot)
-{
-    return QStringLiteral("NameP%1").arg(slot);
-}
-
-} // namespace
-
 std::optional<int32_t> ParseNetNum(const QString& text)
 {
     bool ok = false;
@@ -39,11 +26,11 @@ std::optional<TLineComposition> LoadLineComposition(const TConfigStore& store, i
     if (!store.KeyExists(key))
         return std::nullopt;
     TLineComposition composition;
-    composition.terminalType = store.ReadBool(key, QStringLiteral("TerminalType"));
+    composition.terminalType = store.ReadBool(key, kTerminalTypeValue);
     for (int slot = 1; slot <= kSlots; ++slot) {
         TLineSlotTexts& texts = composition.rows[static_cast<size_t>(slot - 1)];
-        texts.netNum = QString::number(store.ReadInteger(key, NetNumName(slot)));
-        texts.product = store.ReadString(key, NamePName(slot));
+        texts.netNum = QString::number(store.ReadInteger(key, NetNumValue(slot)));
+        texts.product = store.ReadString(key, NamePValue(slot));
     }
     return composition;
 }
@@ -53,7 +40,7 @@ bool SaveLineComposition(TConfigStore& store, int line, const TLineComposition& 
     const QString key = LineKey(line);
     if (!store.KeyExists(key))
         return false;
-    store.WriteBool(key, QStringLiteral("TerminalType"), composition.terminalType);
+    store.WriteBool(key, kTerminalTypeValue, composition.terminalType);
     for (int slot = 1; slot <= kSlots; ++slot) {
         const TLineSlotTexts& texts = composition.rows[static_cast<size_t>(slot - 1)];
         const std::optional<int32_t> netNum = ParseNetNum(texts.netNum);
@@ -61,8 +48,8 @@ bool SaveLineComposition(TConfigStore& store, int line, const TLineComposition& 
             store.Flush();
             throw TStepError(NotAnIntegerText(texts.netNum));
         }
-        store.WriteInteger(key, NetNumName(slot), *netNum);
-        store.WriteString(key, NamePName(slot), texts.product);
+        store.WriteInteger(key, NetNumValue(slot), *netNum);
+        store.WriteString(key, NamePValue(slot), texts.product);
     }
     store.Flush();
     return true;

@@ -4,13 +4,9 @@
 #include "config_store.h"
 #include "crypt_psw.h"
 
-#include <QUuid>
-
 namespace karvel {
 
 namespace {
-
-const QString kMqttKey = kControlKey + QStringLiteral("\\Mqtt");
 
 bool IsTopicLevelText(const QString& text)
 {
@@ -75,20 +71,6 @@ void SaveMqttSettings(TConfigStore& store, const TMqttSettings& s)
     store.WriteString(kMqttKey, QStringLiteral("Password"), CryptPsw(s.password));
     store.WriteString(kMqttKey, QStringLiteral("TopicPrefix"), s.topicPrefix);
     store.Flush();
-}
-
-QString ReadOrCreateStationId(TConfigStore& store)
-{
-    // A store of an older version (or one imported from another machine's export without
-    // it) gets its station identity now; a damaged one is not kept but replaced, since
-    // change identities must be unique.
-    QString id = store.ReadString(kControlKey, kStationIdValue);
-    if (!QUuid::fromString(id).isNull())
-        return id;
-    id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    store.WriteString(kControlKey, kStationIdValue, id);
-    store.Flush();
-    return id;
 }
 
 } // namespace karvel
