@@ -57,39 +57,12 @@ public:
     // skips the steps that follow, such as re-initialising the line windows.
     bool Reload();
 
-    // Handlers bound to the slot objects of line N.
+    // Handlers bound to the slot objects of line N (the line number is bound with them, so
+    // one handler serves the four lines).
     void AddCountLine(int line, const std::string& product, uint8_t netNum, double countD,
                       double countC, const std::string& countDText, const std::string& countCText);
     void ConnectFalse(int line, uint8_t netNum);
     void ConnectTrue(int line, uint8_t netNum);
-    void AddCountLine1(const std::string& p, uint8_t n, double d, double c, const std::string& dt,
-                       const std::string& ct)
-    {
-        AddCountLine(1, p, n, d, c, dt, ct);
-    }
-    void AddCountLine2(const std::string& p, uint8_t n, double d, double c, const std::string& dt,
-                       const std::string& ct)
-    {
-        AddCountLine(2, p, n, d, c, dt, ct);
-    }
-    void AddCountLine3(const std::string& p, uint8_t n, double d, double c, const std::string& dt,
-                       const std::string& ct)
-    {
-        AddCountLine(3, p, n, d, c, dt, ct);
-    }
-    void AddCountLine4(const std::string& p, uint8_t n, double d, double c, const std::string& dt,
-                       const std::string& ct)
-    {
-        AddCountLine(4, p, n, d, c, dt, ct);
-    }
-    void ConnectFalse1(uint8_t n) { ConnectFalse(1, n); }
-    void ConnectFalse2(uint8_t n) { ConnectFalse(2, n); }
-    void ConnectFalse3(uint8_t n) { ConnectFalse(3, n); }
-    void ConnectFalse4(uint8_t n) { ConnectFalse(4, n); }
-    void ConnectTrue1(uint8_t n) { ConnectTrue(1, n); }
-    void ConnectTrue2(uint8_t n) { ConnectTrue(2, n); }
-    void ConnectTrue3(uint8_t n) { ConnectTrue(3, n); }
-    void ConnectTrue4(uint8_t n) { ConnectTrue(4, n); }
 
     // The alarm sound failed while it played: one line in the work log, when it is open.
     void AlarmSoundFailed(const QString& error);
