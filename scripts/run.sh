@@ -24,7 +24,13 @@ if [ "${1:-}" != "--inside-demo" ]; then
     step "checking the packages (installs what is missing)"
     bash scripts/install-deps.sh
     step "building (the first build takes several minutes)"
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+    # A build folder that is already set up keeps its settings (a sanitizer build the
+    # tests run this script in stays one, and is not rebuilt).
+    if [ -f "$build/CMakeCache.txt" ]; then
+        cmake -S . -B "$build" > /dev/null
+    else
+        cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+    fi
     cmake --build "$build" -j"$(nproc)" --target Karvel_Net KarvelC karvel-sim > "$build/run-build.log" 2>&1 \
         || { tail -30 "$build/run-build.log"; echo "run: the build failed (whole log: $build/run-build.log)" >&2; exit 1; }
 
