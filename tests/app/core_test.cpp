@@ -7,6 +7,7 @@
 #include "crypt_psw.h"
 #include "main_core.h"
 #include "recorder_process.h"
+#include "recording_listener.h"
 #include "wait.h"
 
 #include <QCoreApplication>
@@ -52,22 +53,7 @@ void WriteAll(const QString& path, const QByteArray& bytes)
 
 using test::WaitUntil;
 
-class TRecordingListener : public TMainListener {
-public:
-    void StatusText(int line, const QString& text) override
-    {
-        status.append(QStringLiteral("%1:%2").arg(line).arg(text));
-    }
-    void ShowState(const QStringList& lines) override { states.append(lines); }
-    void AccountingTrouble(const QString& text) override { trouble.append(text); }
-    void SetAsideChanged() override { ++setAsideChanges; }
-    void ShowMessage(const QString& text) override { messages.append(text); }
-    QStringList status;
-    QStringList messages;
-    QList<QStringList> states;
-    QStringList trouble;
-    int setAsideChanges = 0;
-};
+using test::TRecordingListener;
 
 class CoreTest : public ::testing::Test {
 protected:

@@ -2,6 +2,7 @@
 // A line's screen side and settings for tests: records what the poller shows.
 
 #include "line_poller.h"
+#include "recording_display.h"
 
 #include <map>
 #include <string>
@@ -9,19 +10,7 @@
 
 namespace karvel::test {
 
-class RecordingDisplay : public TSlotDisplay {
-public:
-    void SetHopperCaption(const std::string& text) override { caption = text; }
-    bool HopperOpen() const override { return open; }
-    void SetHopperOpen(bool value) override { open = value; }
-    void SetAnimationActive(Animation, bool) override { }
-    void SetAnimationVisible(Animation, bool) override { }
-    void SetCountText(CountText f, const std::string& text) override { texts[f] = text; }
-
-    std::string caption;
-    bool open = false;
-    std::map<CountText, std::string> texts;
-};
+using RecordingDisplay = TRecordingDisplay;
 
 class RecordingView : public TLineView {
 public:

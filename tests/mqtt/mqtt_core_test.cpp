@@ -6,6 +6,7 @@
 #include "main_core.h"
 #include "mqtt_settings.h"
 #include "recorder_process.h"
+#include "recording_listener.h"
 #include "test_broker.h"
 #include "test_subscriber.h"
 #include "wait.h"
@@ -23,15 +24,6 @@ using test::TTestBroker;
 using test::WaitUntil;
 
 const QString kControl = QStringLiteral("Software\\Vistam\\Karvel_net\\Control");
-
-class TQuietListener : public TMainListener {
-public:
-    void StatusText(int, const QString&) override { }
-    void ShowState(const QStringList&) override { }
-    void AccountingTrouble(const QString&) override { }
-    void ShowMessage(const QString& text) override { messages.append(text); }
-    QStringList messages;
-};
 
 class MqttCoreTest : public ::testing::Test {
 protected:
@@ -78,7 +70,7 @@ protected:
 
     QTemporaryDir config_;
     QTemporaryDir programDir_;
-    TQuietListener listener_;
+    test::TRecordingListener listener_;
 };
 
 TEST_F(MqttCoreTest, ABrokerThatIsNotThereNeverHoldsUpTheDbusAccountingAndGetsTheChangesLater)

@@ -4,6 +4,7 @@
 // per configured line; the listener keeps what the windows would show.
 
 #include "main_core.h"
+#include "recording_listener.h"
 #include "soak_line.h"
 #include "soak_store.h"
 
@@ -20,18 +21,7 @@
 
 namespace karvel::robust {
 
-class TRecordingListener : public TMainListener {
-public:
-    void StatusText(int, const QString& text) override { status << text; }
-    void ShowState(const QStringList& lines) override { states << lines.join(u'\n'); }
-    void ShowMessage(const QString& text) override { messages << text; }
-    void AccountingTrouble(const QString& text) override { trouble << text; }
-
-    QStringList status; // one per booked change
-    QStringList states; // the state window's contents at each show
-    QStringList messages; // message boxes
-    QStringList trouble; // status-line texts about accounting
-};
+using test::TRecordingListener;
 
 class RobustTest : public ::testing::Test {
 protected:

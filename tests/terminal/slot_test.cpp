@@ -1,6 +1,7 @@
 // The slot object: product forwarding, outputs and signal edges by model, the display.
 #include "answers.h"
 #include "karvel_main.h"
+#include "recording_display.h"
 
 #include <gtest/gtest.h>
 
@@ -13,26 +14,7 @@ namespace {
 
 using test::MakeAnswer;
 
-// Records what the terminal writes into the line window's controls.
-class RecordingDisplay : public TSlotDisplay {
-public:
-    void SetHopperCaption(const std::string& text) override { caption = text; }
-    bool HopperOpen() const override { return open; }
-    void SetHopperOpen(bool value) override
-    {
-        open = value;
-        ++gateWrites;
-    }
-    void SetAnimationActive(Animation a, bool playing) override { active[a] = playing; }
-    void SetAnimationVisible(Animation a, bool visible) override { shown[a] = visible; }
-    void SetCountText(CountText f, const std::string& text) override { texts[f] = text; }
-
-    std::string caption;
-    bool open = false;
-    int gateWrites = 0;
-    std::map<Animation, bool> active, shown;
-    std::map<CountText, std::string> texts;
-};
+using RecordingDisplay = test::TRecordingDisplay;
 
 using Edges = std::vector<std::pair<int, int>>;
 
