@@ -51,7 +51,6 @@ CREATE TABLE IF NOT EXISTS deliveries(
   last_error TEXT NOT NULL DEFAULT '',
   updated_at_ms INTEGER NOT NULL DEFAULT 0,
   PRIMARY KEY(seq, sink)) WITHOUT ROWID;
-CREATE INDEX IF NOT EXISTS changes_time ON changes(booked_at_ms);
 CREATE INDEX IF NOT EXISTS changes_report ON changes(booked_at_ms, product, line, net_num, count_d);
 CREATE INDEX IF NOT EXISTS deliveries_pending ON deliveries(sink, state, seq);
 )sql";
