@@ -257,20 +257,16 @@ void AutomationBus::ownerLeft(const QString& owner)
     FRegistry.releaseOwnedBy(owner);
 }
 
-bool claimBusName(const QDBusConnection& connection, const QString& name, QString* error)
+std::optional<QString> claimBusName(const QDBusConnection& connection, const QString& name)
 {
     const auto reply =
         connection.interface()->registerService(name, QDBusConnectionInterface::DontQueueService,
                                                 QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid()) {
-        *error = reply.error().message();
-        return false;
-    }
-    if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
-        *error = QStringLiteral("the name %1 is owned by another program").arg(name);
-        return false;
-    }
-    return true;
+    if (!reply.isValid())
+        return reply.error().message();
+    if (reply.value() != QDBusConnectionInterface::ServiceRegistered)
+        return QStringLiteral("the name %1 is owned by another program").arg(name);
+    return std::nullopt;
 }
 
 void releaseBusName(const QDBusConnection& connection, const QString& name)

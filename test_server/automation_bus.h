@@ -8,6 +8,8 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
 
+#include <optional>
+
 namespace karvel::server {
 
 // The accounting interface on the bus: the class factory at the identifier's path and
@@ -56,7 +58,7 @@ private:
 
 // Takes the well-known name on the connection; false with the bus's reason in *error
 // when someone else owns it.
-bool claimBusName(const QDBusConnection& connection, const QString& name, QString* error);
+std::optional<QString> claimBusName(const QDBusConnection& connection, const QString& name);
 // Gives the name back. The call waits for the bus, so every reply queued before it
 // has left the process when it returns.
 void releaseBusName(const QDBusConnection& connection, const QString& name);

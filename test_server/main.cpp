@@ -34,12 +34,11 @@ void complain(const QString& text)
 int runRegistration(StartMode mode)
 {
     const QString dir = sessionServiceDir(QProcessEnvironment::systemEnvironment());
-    QString error;
-    const bool ok = mode == StartMode::RegServer
-        ? writeServiceFile(dir, kIdentifier, QCoreApplication::applicationFilePath(), &error)
-        : removeServiceFile(dir, kIdentifier, &error);
-    if (!ok) {
-        complain(QStringLiteral("registration failed: ") + error);
+    const std::optional<QString> error = mode == StartMode::RegServer
+        ? writeServiceFile(dir, kIdentifier, QCoreApplication::applicationFilePath())
+        : removeServiceFile(dir, kIdentifier);
+    if (error) {
+        complain(QStringLiteral("registration failed: ") + *error);
         return 1;
     }
     return 0;
@@ -67,10 +66,10 @@ int failStart(StartMode mode, const QString& text)
 int runServer(QApplication& app, StartMode mode)
 {
     // Every start refreshes the registration, so a moved program is found again.
-    QString error;
-    if (!writeServiceFile(sessionServiceDir(QProcessEnvironment::systemEnvironment()), kIdentifier,
-                          QCoreApplication::applicationFilePath(), &error))
-        complain(QStringLiteral("registration not refreshed: ") + error);
+    if (const auto error =
+            writeServiceFile(sessionServiceDir(QProcessEnvironment::systemEnvironment()),
+                             kIdentifier, QCoreApplication::applicationFilePath()))
+        complain(QStringLiteral("registration not refreshed: ") + *error);
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
@@ -101,8 +100,8 @@ int runServer(QApplication& app, StartMode mode)
         return failStart(mode,
                          QStringLiteral("объект ") + automation.factoryPath() +
                              QStringLiteral(" не зарегистрирован на шине"));
-    if (!claimBusName(bus, kIdentifier, &error))
-        return failStart(mode, error);
+    if (const auto error = claimBusName(bus, kIdentifier))
+        return failStart(mode, *error);
     lifetime.watchConnection(bus);
     lifetime.waitForFirstObject(firstObjectWait());
 

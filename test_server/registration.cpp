@@ -51,41 +51,32 @@ QString serviceFileText(const QString& identifier, const QString& executable)
         exec + QStringLiteral(" -Embedding\n");
 }
 
-bool writeServiceFile(const QString& dir, const QString& identifier, const QString& executable,
-                      QString* error)
+std::optional<QString> writeServiceFile(const QString& dir, const QString& identifier,
+                                        const QString& executable)
 {
-    if (executable.contains(u'\n') || executable.contains(u'\r')) {
-        *error = QStringLiteral("the program path contains a line break: ") + executable;
-        return false;
-    }
-    if (!QDir().mkpath(dir)) {
-        *error = QStringLiteral("cannot create the directory ") + dir;
-        return false;
-    }
+    if (executable.contains(u'\n') || executable.contains(u'\r'))
+        return QStringLiteral("the program path contains a line break: ") + executable;
+
+    if (!QDir().mkpath(dir))
+        return QStringLiteral("cannot create the directory ") + dir;
     QSaveFile file(serviceFilePath(dir, identifier));
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.fileName() + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return file.fileName() + QStringLiteral(": ") + file.errorString();
     file.write(serviceFileText(identifier, executable).toUtf8());
-    if (!file.commit()) {
-        *error = file.fileName() + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    return true;
+    if (!file.commit())
+        return file.fileName() + QStringLiteral(": ") + file.errorString();
+    return std::nullopt;
 }
 
-bool removeServiceFile(const QString& dir, const QString& identifier, QString* error)
+std::optional<QString> removeServiceFile(const QString& dir, const QString& identifier)
 {
     QFile file(serviceFilePath(dir, identifier));
     const QFileInfo info(file.fileName());
     if (!info.exists() && !info.isSymLink())
-        return true;
-    if (!file.remove()) {
-        *error = file.fileName() + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    return true;
+        return std::nullopt;
+    if (!file.remove())
+        return file.fileName() + QStringLiteral(": ") + file.errorString();
+    return std::nullopt;
 }
 
 } // namespace karvel::server

@@ -3,6 +3,8 @@
 #include <QProcessEnvironment>
 #include <QString>
 
+#include <optional>
+
 namespace karvel::server {
 
 // The program identifier the test server registers and owns on the session bus.
@@ -22,12 +24,12 @@ QString serviceFileText(const QString& identifier, const QString& executable);
 // Quotes one word for the Exec line the way the bus daemon splits it (shell rules).
 QString quoteExecWord(const QString& word);
 
-// Writes the activation file atomically, creating the directory. False with a reason
-// in *error when it cannot.
-bool writeServiceFile(const QString& dir, const QString& identifier, const QString& executable,
-                      QString* error);
+// Writes the activation file atomically, creating the directory. The reason when it
+// cannot, nothing when it did.
+std::optional<QString> writeServiceFile(const QString& dir, const QString& identifier,
+                                        const QString& executable);
 
 // Removes the activation file; a missing file is not an error.
-bool removeServiceFile(const QString& dir, const QString& identifier, QString* error);
+std::optional<QString> removeServiceFile(const QString& dir, const QString& identifier);
 
 } // namespace karvel::server

@@ -43,8 +43,8 @@ protected:
             kFactory, [this](const QString& line) { lines.append(line); });
         automation = std::make_unique<AutomationBus>(*server, *registry, kName);
         ASSERT_TRUE(automation->attach());
-        QString error;
-        ASSERT_TRUE(claimBusName(*server, kName, &error)) << error.toStdString();
+        const auto error = claimBusName(*server, kName);
+        ASSERT_FALSE(error) << error->toStdString();
         client = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, clientName));
         ASSERT_TRUE(client->isConnected());
@@ -416,9 +416,9 @@ TEST_F(BusTest, TheNameHasOneOwner)
 {
     QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
                                                           QStringLiteral("karvelc-second"));
-    QString error;
-    EXPECT_FALSE(claimBusName(other, kName, &error));
-    EXPECT_FALSE(error.isEmpty());
+    const auto error = claimBusName(other, kName);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_FALSE(error->isEmpty());
     QDBusConnection::disconnectFromBus(QStringLiteral("karvelc-second"));
 }
 

@@ -69,10 +69,9 @@ TEST(RegistrationTest, WriteCreatesTheDirectoryAndRemoveDeletesTheFile)
     const QString dir = tmp.filePath(QStringLiteral("data/dbus-1/services"));
     const QString id = QStringLiteral("KarvelC.DataControlServ");
     const QString file = dir + QStringLiteral("/KarvelC.DataControlServ.service");
-    QString error;
 
-    ASSERT_TRUE(writeServiceFile(dir, id, QStringLiteral("/x/KarvelC"), &error))
-        << error.toStdString();
+    const auto error = writeServiceFile(dir, id, QStringLiteral("/x/KarvelC"));
+    ASSERT_FALSE(error) << error->toStdString();
     QFile written(file);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(written.readAll()),
@@ -80,41 +79,41 @@ TEST(RegistrationTest, WriteCreatesTheDirectoryAndRemoveDeletesTheFile)
     written.close();
 
     // Writing again replaces the file (a moved program is registered anew).
-    ASSERT_TRUE(writeServiceFile(dir, id, QStringLiteral("/y/KarvelC"), &error));
+    ASSERT_FALSE(writeServiceFile(dir, id, QStringLiteral("/y/KarvelC")));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_TRUE(written.readAll().contains("Exec=/y/KarvelC -Embedding"));
     written.close();
 
-    ASSERT_TRUE(removeServiceFile(dir, id, &error));
+    ASSERT_FALSE(removeServiceFile(dir, id));
     EXPECT_FALSE(QFileInfo::exists(file));
     // Removing what is not there is fine.
-    EXPECT_TRUE(removeServiceFile(dir, id, &error));
+    EXPECT_FALSE(removeServiceFile(dir, id));
 }
 
 TEST(RegistrationTest, FailuresAreReported)
 {
     QTemporaryDir tmp;
     ASSERT_TRUE(tmp.isValid());
-    QString error;
     // A plain file where the directory should be.
     QFile blocker(tmp.filePath(QStringLiteral("dbus-1")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    EXPECT_FALSE(writeServiceFile(tmp.filePath(QStringLiteral("dbus-1/services")),
-                                  QStringLiteral("KarvelC.DataControlServ"),
-                                  QStringLiteral("/x/KarvelC"), &error));
-    EXPECT_FALSE(error.isEmpty());
+    const auto noDirectory =
+        writeServiceFile(tmp.filePath(QStringLiteral("dbus-1/services")),
+                         QStringLiteral("KarvelC.DataControlServ"), QStringLiteral("/x/KarvelC"));
+    ASSERT_TRUE(noDirectory.has_value());
+    EXPECT_FALSE(noDirectory->isEmpty());
 
-    error.clear();
-    EXPECT_FALSE(writeServiceFile(tmp.path(), QStringLiteral("KarvelC.DataControlServ"),
-                                  QStringLiteral("/x/Karvel\nC"), &error));
-    EXPECT_FALSE(error.isEmpty());
+    const auto lineBreak = writeServiceFile(tmp.path(), QStringLiteral("KarvelC.DataControlServ"),
+                                            QStringLiteral("/x/Karvel\nC"));
+    ASSERT_TRUE(lineBreak.has_value());
+    EXPECT_FALSE(lineBreak->isEmpty());
 
     // Something that is not a file cannot be removed: said, not passed over.
-    error.clear();
     ASSERT_TRUE(QDir(tmp.path()).mkpath(QStringLiteral("KarvelC.DataControlServ.service/x")));
-    EXPECT_FALSE(removeServiceFile(tmp.path(), QStringLiteral("KarvelC.DataControlServ"), &error));
-    EXPECT_FALSE(error.isEmpty());
+    const auto notAFile = removeServiceFile(tmp.path(), QStringLiteral("KarvelC.DataControlServ"));
+    ASSERT_TRUE(notAFile.has_value());
+    EXPECT_FALSE(notAFile->isEmpty());
 }
 
 } // namespace
