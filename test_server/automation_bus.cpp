@@ -57,11 +57,11 @@ QDBusMessage unknownName(const QDBusMessage& message)
 
 AutomationBus::AutomationBus(const QDBusConnection& connection, ObjectRegistry& registry,
                              const QString& identifier, QObject* parent)
-    : QDBusVirtualObject(parent), FConnection(connection), FRegistry(registry),
-      FFactoryPath(tlb::factoryPath(identifier)),
-      FOwnerWatcher(QString(), connection, QDBusServiceWatcher::WatchForUnregistration)
+    : QDBusVirtualObject(parent), connection_(connection), registry_(registry),
+      factoryPath_(tlb::factoryPath(identifier)),
+      ownerWatcher_(QString(), connection, QDBusServiceWatcher::WatchForUnregistration)
 {
-    connect(&FOwnerWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
+    connect(&ownerWatcher_, &QDBusServiceWatcher::serviceUnregistered, this,
             &AutomationBus::ownerLeft);
 }
 
@@ -72,15 +72,15 @@ AutomationBus::~AutomationBus()
 
 bool AutomationBus::attach()
 {
-    FAttached = FConnection.registerVirtualObject(FFactoryPath, this, QDBusConnection::SubPath);
-    return FAttached;
+    attached_ = connection_.registerVirtualObject(factoryPath_, this, QDBusConnection::SubPath);
+    return attached_;
 }
 
 void AutomationBus::detach()
 {
-    if (FAttached)
-        FConnection.unregisterObject(FFactoryPath, QDBusConnection::UnregisterTree);
-    FAttached = false;
+    if (attached_)
+        connection_.unregisterObject(factoryPath_, QDBusConnection::UnregisterTree);
+    attached_ = false;
 }
 
 QString AutomationBus::introspect(const QString&) const
@@ -93,14 +93,14 @@ bool AutomationBus::handleMessage(const QDBusMessage& message, const QDBusConnec
 {
     if (message.type() != QDBusMessage::MethodCallMessage)
         return false;
-    if (message.path() == FFactoryPath) {
+    if (message.path() == factoryPath_) {
         QString goneOwner;
         connection.send(factoryCall(message, &goneOwner));
         if (!goneOwner.isEmpty())
             ownerLeft(goneOwner);
         return true;
     }
-    TDataControlServ* object = FRegistry.find(message.path());
+    TDataControlServ* object = registry_.find(message.path());
     if (!object) {
         connection.send(error(message, tlb::kErrorUnknownObject,
                               QStringLiteral("No object at ") + message.path()));
@@ -120,7 +120,7 @@ bool AutomationBus::handleMessage(const QDBusMessage& message, const QDBusConnec
         }
         // Answer first: releasing the last object may end the server.
         connection.send(message.createReply());
-        FRegistry.release(message.path());
+        registry_.release(message.path());
         return true;
     }
     connection.send(objectCall(*object, message));
@@ -130,18 +130,18 @@ bool AutomationBus::handleMessage(const QDBusMessage& message, const QDBusConnec
 QDBusMessage AutomationBus::factoryCall(const QDBusMessage& message, QString* goneOwner)
 {
     if (calls(message, tlb::kIntrospectableInterface, "Introspect"))
-        return message.createReply(tlb::factoryIntrospection(FRegistry.childNodes()));
+        return message.createReply(tlb::factoryIntrospection(registry_.childNodes()));
     if (!calls(message, tlb::kFactoryInterface, "CreateObject"))
         return unknownName(message);
     if (!message.signature().isEmpty())
         return wrongSignature(message, "");
 
     const QString owner = message.service();
-    const QString path = FRegistry.create(owner);
+    const QString path = registry_.create(owner);
     watchOwner(owner);
     // The owner may have left before the watch was in place; the bus answers this after
     // it has taken the watch, so no departure can slip between the two.
-    if (!owner.isEmpty() && !FConnection.interface()->isServiceRegistered(owner).value())
+    if (!owner.isEmpty() && !connection_.interface()->isServiceRegistered(owner).value())
         *goneOwner = owner;
     return message.createReply(QVariant::fromValue(QDBusObjectPath(path)));
 }
@@ -204,7 +204,7 @@ QDBusMessage AutomationBus::addCountCall(TDataControlServ& object, const QDBusMe
     if (!countD)
         return typeMismatch(message, QStringLiteral("count_d does not convert to currency"));
     // A change sent again is acknowledged as booked, without a second line.
-    if (FBookedIds->contains(changeId))
+    if (bookedIds_->contains(changeId))
         return message.createReply();
 
     CountCall call;
@@ -214,7 +214,7 @@ QDBusMessage AutomationBus::addCountCall(TDataControlServ& object, const QDBusMe
     call.countC = *countC;
     call.countD = *countD;
     object.AddCountLine(call);
-    FBookedIds->add(changeId);
+    bookedIds_->add(changeId);
     return message.createReply();
 }
 
@@ -247,14 +247,14 @@ QDBusMessage AutomationBus::unadviseCall(TDataControlServ& object, const QDBusMe
 
 void AutomationBus::watchOwner(const QString& owner)
 {
-    if (!owner.isEmpty() && !FOwnerWatcher.watchedServices().contains(owner))
-        FOwnerWatcher.addWatchedService(owner);
+    if (!owner.isEmpty() && !ownerWatcher_.watchedServices().contains(owner))
+        ownerWatcher_.addWatchedService(owner);
 }
 
 void AutomationBus::ownerLeft(const QString& owner)
 {
-    FOwnerWatcher.removeWatchedService(owner);
-    FRegistry.releaseOwnedBy(owner);
+    ownerWatcher_.removeWatchedService(owner);
+    registry_.releaseOwnedBy(owner);
 }
 
 std::optional<QString> claimBusName(const QDBusConnection& connection, const QString& name)

@@ -29,9 +29,9 @@ public:
     bool attach();
     void detach();
 
-    QString factoryPath() const { return FFactoryPath; }
+    QString factoryPath() const { return factoryPath_; }
     // Where AddCount remembers the changes it booked; without it, this run's memory.
-    void setBookedIds(BookedIds* ids) { FBookedIds = ids ? ids : &FOwnIds; }
+    void setBookedIds(BookedIds* ids) { bookedIds_ = ids ? ids : &ownIds_; }
 
     QString introspect(const QString& path) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
@@ -47,13 +47,13 @@ private:
     void watchOwner(const QString& owner);
     void ownerLeft(const QString& owner);
 
-    QDBusConnection FConnection;
-    ObjectRegistry& FRegistry;
-    QString FFactoryPath;
-    QDBusServiceWatcher FOwnerWatcher;
-    bool FAttached = false;
-    BookedIds FOwnIds;
-    BookedIds* FBookedIds = &FOwnIds;
+    QDBusConnection connection_;
+    ObjectRegistry& registry_;
+    QString factoryPath_;
+    QDBusServiceWatcher ownerWatcher_;
+    bool attached_ = false;
+    BookedIds ownIds_;
+    BookedIds* bookedIds_ = &ownIds_;
 };
 
 // Takes the well-known name on the connection; false with the bus's reason in *error

@@ -9,19 +9,19 @@
 
 namespace karvel::server {
 
-BookedIds::BookedIds(QString fileName) : FFileName(std::move(fileName))
+BookedIds::BookedIds(QString fileName) : fileName_(std::move(fileName))
 {
-    if (FFileName.isEmpty())
+    if (fileName_.isEmpty())
         return;
-    QFile file(FFileName);
+    QFile file(fileName_);
     if (!file.open(QIODevice::ReadOnly))
         return;
     while (!file.atEnd()) {
         // A line cut short by a crash has no line end and was never acknowledged.
         const QByteArray line = file.readLine();
-        FCutShort = !line.endsWith('\n');
-        if (!FCutShort && line.size() > 1)
-            FIds.insert(QString::fromUtf8(line.chopped(1)));
+        cutShort_ = !line.endsWith('\n');
+        if (!cutShort_ && line.size() > 1)
+            ids_.insert(QString::fromUtf8(line.chopped(1)));
     }
 }
 
@@ -33,19 +33,19 @@ QString BookedIds::defaultFileName()
 
 bool BookedIds::add(const QString& changeId)
 {
-    FIds.insert(changeId);
-    if (FFileName.isEmpty())
+    ids_.insert(changeId);
+    if (fileName_.isEmpty())
         return true;
-    QDir().mkpath(QFileInfo(FFileName).absolutePath());
-    QFile file(FFileName);
+    QDir().mkpath(QFileInfo(fileName_).absolutePath());
+    QFile file(fileName_);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     // The next identity starts on a line of its own after a line cut short.
     const QByteArray line =
-        (FCutShort ? QByteArray("\n") : QByteArray()) + changeId.toUtf8() + '\n';
+        (cutShort_ ? QByteArray("\n") : QByteArray()) + changeId.toUtf8() + '\n';
     const bool written =
         file.write(line) == line.size() && file.flush() && ::fsync(file.handle()) == 0;
-    FCutShort = FCutShort && !written;
+    cutShort_ = cutShort_ && !written;
     return written;
 }
 

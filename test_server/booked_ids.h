@@ -17,16 +17,16 @@ public:
     // "$XDG_DATA_HOME/KarvelC/booked-ids" (XDG_DATA_HOME defaults to ~/.local/share).
     static QString defaultFileName();
 
-    bool contains(const QString& changeId) const { return FIds.contains(changeId); }
+    bool contains(const QString& changeId) const { return ids_.contains(changeId); }
     // Remembers the identity; false when it did not reach the disk (it is still
     // remembered for this run).
     bool add(const QString& changeId);
-    qsizetype size() const { return FIds.size(); }
+    qsizetype size() const { return ids_.size(); }
 
 private:
-    QString FFileName;
-    QSet<QString> FIds;
-    bool FCutShort = false; // the file ends in a line a crash cut short
+    QString fileName_;
+    QSet<QString> ids_;
+    bool cutShort_ = false; // the file ends in a line a crash cut short
 };
 
 } // namespace karvel::server

@@ -6,38 +6,38 @@
 namespace karvel::server {
 
 TDataControlServ::TDataControlServ(QString path, QString owner, LineWriter writer)
-    : FPath(std::move(path)), FOwner(std::move(owner)), FWriter(std::move(writer))
+    : path_(std::move(path)), owner_(std::move(owner)), writer_(std::move(writer))
 { }
 
 void TDataControlServ::AddCountLine(const CountCall& call)
 {
-    if (FWriter)
-        FWriter(memoLine(call, QDateTime::currentDateTime(), QLocale::system()));
+    if (writer_)
+        writer_(memoLine(call, QDateTime::currentDateTime(), QLocale::system()));
 }
 
 std::optional<quint32> TDataControlServ::Advise(const EventSink& sink)
 {
-    if (FEventSink)
+    if (eventSink_)
         return std::nullopt;
     // Cookies are never 0 and never reused within the object's life.
-    FCookie = ++FLastCookie;
+    cookie_ = ++lastCookie_;
     EventSinkChanged(sink);
-    return FCookie;
+    return cookie_;
 }
 
 bool TDataControlServ::Unadvise(quint32 cookie)
 {
-    if (!FEventSink || cookie != FCookie)
+    if (!eventSink_ || cookie != cookie_)
         return false;
-    FCookie = 0;
+    cookie_ = 0;
     EventSinkChanged(std::nullopt);
     return true;
 }
 
 void TDataControlServ::EventSinkChanged(std::optional<EventSink> sink)
 {
-    FEventSink = std::move(sink);
-    ++FSinkChanges;
+    eventSink_ = std::move(sink);
+    ++sinkChanges_;
 }
 
 } // namespace karvel::server

@@ -25,8 +25,8 @@ class TDataControlServ {
 public:
     TDataControlServ(QString path, QString owner, LineWriter writer);
 
-    const QString& path() const { return FPath; }
-    const QString& owner() const { return FOwner; }
+    const QString& path() const { return path_; }
+    const QString& owner() const { return owner_; }
 
     // Writes the call's line, stamped with the current local time in the user's locale.
     void AddCountLine(const CountCall& call);
@@ -36,20 +36,20 @@ public:
     // Disconnects the sink of that cookie; false when no such connection exists.
     bool Unadvise(quint32 cookie);
 
-    const std::optional<EventSink>& eventSink() const { return FEventSink; }
+    const std::optional<EventSink>& eventSink() const { return eventSink_; }
     // How often the connect notification ran (once per accepted connect or disconnect).
-    int sinkChanges() const { return FSinkChanges; }
+    int sinkChanges() const { return sinkChanges_; }
 
 private:
     void EventSinkChanged(std::optional<EventSink> sink);
 
-    QString FPath;
-    QString FOwner;
-    LineWriter FWriter;
-    std::optional<EventSink> FEventSink;
-    quint32 FCookie = 0;
-    quint32 FLastCookie = 0;
-    int FSinkChanges = 0;
+    QString path_;
+    QString owner_;
+    LineWriter writer_;
+    std::optional<EventSink> eventSink_;
+    quint32 cookie_ = 0;
+    quint32 lastCookie_ = 0;
+    int sinkChanges_ = 0;
 };
 
 } // namespace karvel::server

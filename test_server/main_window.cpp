@@ -47,7 +47,7 @@ void TForm1::BitBtn1Click()
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    if (FCloseGuard && !FCloseGuard()) {
+    if (closeGuard_ && !closeGuard_()) {
         event->ignore();
         return;
     }

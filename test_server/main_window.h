@@ -18,7 +18,7 @@ public:
     explicit TForm1(QWidget* parent = nullptr);
 
     // Asked before the window closes; false keeps it open.
-    void setCloseGuard(std::function<bool()> guard) { FCloseGuard = std::move(guard); }
+    void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
 
     // Adds the text as a new last line of the memo.
     void appendLine(const QString& text);
@@ -38,7 +38,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    std::function<bool()> FCloseGuard;
+    std::function<bool()> closeGuard_;
 };
 
 } // namespace karvel::server

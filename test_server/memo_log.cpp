@@ -4,7 +4,7 @@
 
 namespace karvel::server {
 
-MemoLog::MemoLog(QString fileName) : FFileName(std::move(fileName)) { }
+MemoLog::MemoLog(QString fileName) : fileName_(std::move(fileName)) { }
 
 MemoLog MemoLog::fromEnvironment()
 {
@@ -16,7 +16,7 @@ void MemoLog::append(const QString& line) const
     if (!enabled())
         return;
     // Opened per line so that a reader sees every line as soon as it is written.
-    QFile file(FFileName);
+    QFile file(fileName_);
     if (file.open(QIODevice::WriteOnly | QIODevice::Append))
         file.write((line + u'\n').toUtf8());
 }

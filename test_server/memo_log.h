@@ -12,11 +12,11 @@ public:
     explicit MemoLog(QString fileName);
     static MemoLog fromEnvironment();
 
-    bool enabled() const { return !FFileName.isEmpty(); }
+    bool enabled() const { return !fileName_.isEmpty(); }
     void append(const QString& line) const;
 
 private:
-    QString FFileName;
+    QString fileName_;
 };
 
 } // namespace karvel::server

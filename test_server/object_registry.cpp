@@ -3,28 +3,28 @@
 namespace karvel::server {
 
 ObjectRegistry::ObjectRegistry(QString basePath, LineWriter writer, QObject* parent)
-    : QObject(parent), FBasePath(std::move(basePath)), FWriter(std::move(writer))
+    : QObject(parent), basePath_(std::move(basePath)), writer_(std::move(writer))
 { }
 
 ObjectRegistry::~ObjectRegistry() = default;
 
 QString ObjectRegistry::create(const QString& owner)
 {
-    const QString path = FBasePath + QStringLiteral("/Object") + QString::number(++FLastNumber);
-    FObjects.emplace(path, std::make_unique<TDataControlServ>(path, owner, FWriter));
+    const QString path = basePath_ + QStringLiteral("/Object") + QString::number(++lastNumber_);
+    objects_.emplace(path, std::make_unique<TDataControlServ>(path, owner, writer_));
     emit objectCountChanged(count());
     return path;
 }
 
 TDataControlServ* ObjectRegistry::find(const QString& path) const
 {
-    const auto it = FObjects.find(path);
-    return it == FObjects.end() ? nullptr : it->second.get();
+    const auto it = objects_.find(path);
+    return it == objects_.end() ? nullptr : it->second.get();
 }
 
 bool ObjectRegistry::release(const QString& path)
 {
-    if (FObjects.erase(path) == 0)
+    if (objects_.erase(path) == 0)
         return false;
     afterRelease();
     return true;
@@ -33,7 +33,7 @@ bool ObjectRegistry::release(const QString& path)
 int ObjectRegistry::releaseOwnedBy(const QString& owner)
 {
     const int released = int(
-        std::erase_if(FObjects, [&](const auto& entry) { return entry.second->owner() == owner; }));
+        std::erase_if(objects_, [&](const auto& entry) { return entry.second->owner() == owner; }));
     if (released > 0)
         afterRelease();
     return released;
@@ -41,22 +41,22 @@ int ObjectRegistry::releaseOwnedBy(const QString& owner)
 
 bool ObjectRegistry::hasObjectsOf(const QString& owner) const
 {
-    return std::any_of(FObjects.begin(), FObjects.end(),
+    return std::any_of(objects_.begin(), objects_.end(),
                        [&](const auto& entry) { return entry.second->owner() == owner; });
 }
 
 QStringList ObjectRegistry::childNodes() const
 {
     QStringList nodes;
-    for (const auto& entry : FObjects)
-        nodes.append(entry.first.mid(FBasePath.size() + 1));
+    for (const auto& entry : objects_)
+        nodes.append(entry.first.mid(basePath_.size() + 1));
     return nodes;
 }
 
 void ObjectRegistry::afterRelease()
 {
     emit objectCountChanged(count());
-    if (FObjects.empty())
+    if (objects_.empty())
         emit lastReleased();
 }
 

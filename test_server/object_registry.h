@@ -25,7 +25,7 @@ public:
     // Releases every object of a client that has left the bus; returns how many.
     int releaseOwnedBy(const QString& owner);
 
-    int count() const { return int(FObjects.size()); }
+    int count() const { return int(objects_.size()); }
     bool hasObjectsOf(const QString& owner) const;
     QStringList childNodes() const; // "Object1", ... for introspection
 
@@ -37,10 +37,10 @@ signals:
 private:
     void afterRelease();
 
-    QString FBasePath;
-    LineWriter FWriter;
-    quint64 FLastNumber = 0;
-    std::map<QString, std::unique_ptr<TDataControlServ>> FObjects;
+    QString basePath_;
+    LineWriter writer_;
+    quint64 lastNumber_ = 0;
+    std::map<QString, std::unique_ptr<TDataControlServ>> objects_;
 };
 
 } // namespace karvel::server

@@ -3,25 +3,25 @@
 namespace karvel::server {
 
 ServerLifetime::ServerLifetime(StartMode mode, const ObjectRegistry& registry, QObject* parent)
-    : QObject(parent), FMode(mode), FRegistry(registry)
+    : QObject(parent), mode_(mode), registry_(registry)
 {
     connect(&registry, &ObjectRegistry::lastReleased, this, &ServerLifetime::lastReleased,
             Qt::QueuedConnection);
-    connect(&FConnectionCheck, &QTimer::timeout, this, &ServerLifetime::checkConnection);
-    FFirstObjectWait.setSingleShot(true);
-    connect(&FFirstObjectWait, &QTimer::timeout, this, &ServerLifetime::firstObjectWaitPassed);
-    connect(&registry, &ObjectRegistry::objectCountChanged, &FFirstObjectWait, &QTimer::stop);
+    connect(&connectionCheck_, &QTimer::timeout, this, &ServerLifetime::checkConnection);
+    firstObjectWait_.setSingleShot(true);
+    connect(&firstObjectWait_, &QTimer::timeout, this, &ServerLifetime::firstObjectWaitPassed);
+    connect(&registry, &ObjectRegistry::objectCountChanged, &firstObjectWait_, &QTimer::stop);
 }
 
 void ServerLifetime::waitForFirstObject(std::chrono::milliseconds wait)
 {
-    if (startedByBus() && FRegistry.count() == 0)
-        FFirstObjectWait.start(wait);
+    if (startedByBus() && registry_.count() == 0)
+        firstObjectWait_.start(wait);
 }
 
 void ServerLifetime::firstObjectWaitPassed()
 {
-    if (FRegistry.count() == 0)
+    if (registry_.count() == 0)
         emit endRequested();
 }
 
@@ -29,21 +29,21 @@ void ServerLifetime::watchConnection(const QDBusConnection& connection)
 {
     if (!startedByBus())
         return;
-    FConnection = connection;
-    FConnectionCheck.start(1000);
+    connection_ = connection;
+    connectionCheck_.start(1000);
 }
 
 void ServerLifetime::lastReleased()
 {
     // An object may have been created again while the notice was queued.
-    if (startedByBus() && FRegistry.count() == 0)
+    if (startedByBus() && registry_.count() == 0)
         emit endRequested();
 }
 
 void ServerLifetime::checkConnection()
 {
-    if (!FConnection.isConnected()) {
-        FConnectionCheck.stop();
+    if (!connection_.isConnected()) {
+        connectionCheck_.stop();
         emit endRequested();
     }
 }

@@ -29,8 +29,8 @@ public:
     // object had been released. Nothing for a server a user started.
     void waitForFirstObject(std::chrono::milliseconds wait = kFirstObjectWait);
 
-    bool startedByBus() const { return FMode == StartMode::Automation; }
-    bool closeNeedsConsent() const { return FRegistry.count() > 0; }
+    bool startedByBus() const { return mode_ == StartMode::Automation; }
+    bool closeNeedsConsent() const { return registry_.count() > 0; }
 
 signals:
     // The server should end now (queued: never raised inside a bus call).
@@ -41,11 +41,11 @@ private:
     void checkConnection();
     void firstObjectWaitPassed();
 
-    StartMode FMode;
-    const ObjectRegistry& FRegistry;
-    QDBusConnection FConnection {QString()};
-    QTimer FConnectionCheck;
-    QTimer FFirstObjectWait;
+    StartMode mode_;
+    const ObjectRegistry& registry_;
+    QDBusConnection connection_ {QString()};
+    QTimer connectionCheck_;
+    QTimer firstObjectWait_;
 };
 
 } // namespace karvel::server
