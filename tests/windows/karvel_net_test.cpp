@@ -1,6 +1,7 @@
 // Karvel_Net's windows on simulated lines: the lines open by themselves, the selected
 // terminal shows its values, a booked change reaches the test accounting server, a lost
 // link reaches the state window and the work log, and a reload rebuilds the tabs.
+#include "answer_message_boxes.h"
 #include "hopper_widget.h"
 #include "line_window.h"
 #include "main_window.h"
@@ -87,14 +88,7 @@ protected:
             StartSim(sim1, 1, {"--terminal", "5:KR200:Пшеница", "--terminal", "6:KR200:Ячмень"}));
         ASSERT_TRUE(
             StartSim(sim2, 2, {"--terminal", "1:KR100:Рожь", "--terminal", "2:KR100:Кукуруза"}));
-        // Message boxes are answered at once and kept for the test to read.
-        QObject::connect(&boxCloser, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                messages << box->text();
-                box->accept();
-            }
-        });
-        boxCloser.start(50);
+        test::AnswerMessageBoxes(boxCloser, messages, 50);
         TCoreOptions options;
         options.programDir = home.path() + "/prog";
         options.storePath = home.path() + "/Vistam/Karvel_net.reg";

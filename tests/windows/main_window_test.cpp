@@ -2,6 +2,7 @@
 // silence button in its place from the start, its answer when no sound file is open, and
 // an alarm sound that fails in the middle.
 #include "alarm_sound.h"
+#include "answer_message_boxes.h"
 #include "main_window.h"
 
 #include "../sound/sound_files.h"
@@ -72,14 +73,7 @@ protected:
         ASSERT_TRUE(store.open(QIODevice::WriteOnly));
         store.write(StoreText(sound, wav).toUtf8());
         store.close();
-        // Message boxes are answered at once and kept for the test to read.
-        QObject::connect(&boxCloser, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                messages << box->text();
-                box->accept();
-            }
-        });
-        boxCloser.start(20);
+        test::AnswerMessageBoxes(boxCloser, messages, 20);
         TCoreOptions options;
         options.programDir = home.path() + "/prog";
         options.storePath = home.path() + "/Vistam/Karvel_net.reg";
