@@ -56,11 +56,17 @@ protected:
 
     // Waits (without running the event loop) until the reader has read every byte sent:
     // it is then blocked handing the burst over.
+    // The bytes sent may not have reached the tty's queue yet when it is first looked at:
+    // the queue must be seen empty twice, 50 ms apart, before the reader counts as having
+    // taken everything.
     void WaitReaderTookAll()
     {
         uint32_t errors = 0;
-        for (int i = 0; i < 300 && port->GetState(errors).cbInQue != 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        int emptySeen = 0;
+        for (int i = 0; i < 300 && emptySeen < 2; ++i) {
+            emptySeen = port->GetState(errors).cbInQue == 0 ? emptySeen + 1 : 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(emptySeen > 0 ? 50 : 10));
+        }
         ASSERT_EQ(port->GetState(errors).cbInQue, 0u);
     }
 
